@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Sets up if needed, builds every configuration and runs every test: the Linux build, the
+# sanitizer builds' unit tests, and the Windows build under wine. Exits non-zero on any failure.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/setup.sh || exit 1
+
+failed=()
+run() {  # run <label> <command...>
+  local label=$1; shift
+  echo "== $label"
+  if ! "$@"; then failed+=("$label"); fi
+}
+
+run "build linux" bash scripts/build.sh linux
+run "test linux" ctest --test-dir build/linux --output-on-failure -j 2
+
+run "build asan" bash scripts/build.sh asan
+run "test asan (unit)" env ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build/asan --output-on-failure -j 2 -E '^e2e$'
+run "build tsan" bash scripts/build.sh tsan
+run "test tsan (unit)" env TSAN_OPTIONS=halt_on_error=1 \
+  ctest --test-dir build/tsan --output-on-failure -j 2 -E '^e2e$'
+
+run "build windows" bash scripts/build.sh windows
+source scripts/wine-prefix.sh
+trap wine_prefix_stop EXIT
+run "test windows (wine)" ctest --test-dir build/windows --output-on-failure -j 2
+
+if [ ${#failed[@]} -gt 0 ]; then
+  printf 'failed: %s\n' "${failed[@]}"
+  exit 1
+fi
+echo "all test runs passed"

@@ -1,0 +1,16 @@
+#pragma once
+// Broken invariants end the process at once and abnormally, from any thread: a one-line
+// diagnostic on standard error, then abort() on POSIX or __fastfail(7) on Windows.
+// No error line, no flushing of standard output, no clean-up.
+
+#include <string_view>
+
+namespace tw {
+
+[[noreturn]] void fail_fast(std::string_view fault);
+
+// Routes std::terminate (an escaped exception, a thread that cannot be created) to fail_fast
+// and, on POSIX, ignores SIGPIPE so that a write to a closed pipe is an error value.
+void install_process_guards();
+
+}  // namespace tw

@@ -1,0 +1,35 @@
+#pragma once
+// The process's standard handles. Standard output carries records only: each is written whole
+// under one process-wide re-entrant lock. Standard error carries the error line.
+
+#include <cstddef>
+#include <mutex>
+#include <span>
+#include <string_view>
+
+#include "core/error.h"
+
+namespace tw {
+
+// The process-wide standard-output lock; a record holds it from its first byte to its flush.
+std::recursive_timed_mutex& stdout_lock();
+
+// Writes all of `bytes` to standard output (interrupted writes retried, partial writes
+// continued). A missing handle discards the bytes; a write that accepts nothing is the error
+// "failed to write the buffered data"; any other failure is the OS error. A Windows console
+// gets the text as text. The caller holds stdout_lock().
+Status write_stdout(std::string_view bytes);
+
+// Writes `bytes` to standard error under its own lock; failures are dropped.
+void write_stderr(std::string_view bytes);
+
+// Reads from standard input. 0 means the end: end of input, a broken pipe, a missing handle
+// or any other read error (interrupted reads are retried).
+std::size_t read_stdin(std::span<char> buffer);
+
+// Ends the process with `status` without running static destructors, while other threads may
+// still run. Standard output has nothing buffered; if another thread is writing a record at
+// this instant, the exit lets that record complete (for a bounded time) and no new one start.
+[[noreturn]] void exit_process(int status);
+
+}  // namespace tw

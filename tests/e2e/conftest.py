@@ -1,0 +1,124 @@
+"""Runs the built worker as a process, natively on Linux or under wine for the Windows build.
+
+Every worker is started in a session of its own and with a marker in its environment; after
+each test no process may be left that is in such a session or carries the marker (the worker,
+its decoders and anything they started: wine may put a Windows child in a new session, but the
+environment is inherited).
+"""
+import os
+import uuid
+import signal
+import subprocess
+import time
+from pathlib import Path
+
+import pytest
+
+ROOT = Path(__file__).resolve().parents[2]
+
+
+def pytest_addoption(parser):
+    parser.addoption("--build-dir", required=True)
+    parser.addoption("--platform", choices=["linux", "windows"], required=True)
+    parser.addoption("--test-data", required=True)
+
+
+MARKER = "TW_TEST_RUN"
+
+
+def tree_members(sessions, marker):
+    """Live processes in one of the sessions or with the marker in their environment."""
+    needle = f"{MARKER}={marker}".encode()
+    members = []
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit() or int(entry.name) == os.getpid():
+            continue
+        try:
+            stat = (entry / "stat").read_text()
+            fields = stat[stat.rindex(")") + 2:].split()
+            if fields[0] == "Z":
+                continue
+            if int(fields[3]) in sessions or needle in (entry / "environ").read_bytes().split(b"\0"):
+                members.append(int(entry.name))
+        except (OSError, ValueError):
+            continue
+    return members
+
+
+class Worker:
+    def __init__(self, build_dir, platform, test_data):
+        self.build_dir = Path(build_dir)
+        self.platform = platform
+        self.test_data = Path(test_data)
+        exe = "transcribe-worker.exe" if platform == "windows" else "transcribe-worker"
+        self.exe = self.build_dir / exe
+        self.sessions = []
+        self.marker = uuid.uuid4().hex
+
+    @property
+    def windows(self):
+        return self.platform == "windows"
+
+    def native(self, path):
+        """A path as the worker sees it: Z:\\... under wine."""
+        path = str(path)
+        if self.windows and path.startswith("/"):
+            return "Z:" + path.replace("/", "\\")
+        return path
+
+    @property
+    def ffmpeg(self):
+        if self.windows:
+            return self.native(ROOT / "third_party/ffmpeg-installer-win32-x64/ffmpeg.exe")
+        return "/usr/bin/ffmpeg"
+
+    def standin(self, name):
+        suffix = ".exe" if self.windows else ""
+        return self.native(self.build_dir / "standins" / (name + suffix))
+
+    def command(self, args):
+        if self.windows:
+            return [str(ROOT / "scripts/wine-run.sh"), str(self.exe), *args]
+        return [str(self.exe), *args]
+
+    def start(self, args, stdin=subprocess.DEVNULL, env=None, **kwargs):
+        full_env = dict(os.environ)
+        full_env.update(env or {})
+        full_env[MARKER] = self.marker
+        process = subprocess.Popen(self.command(args), stdin=stdin, stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, env=full_env, start_new_session=True,
+                                   **kwargs)
+        self.sessions.append(process.pid)
+        return process
+
+    def run(self, args, stdin=subprocess.DEVNULL, env=None, timeout=300, input=None):
+        if input is not None:
+            stdin = subprocess.PIPE
+        process = self.start(args, stdin=stdin, env=env)
+        out, err = process.communicate(input=input, timeout=timeout)
+        return subprocess.CompletedProcess(process.args, process.returncode, out, err)
+
+    def leftovers(self, wait=5.0):
+        deadline = time.monotonic() + wait
+        while True:
+            left = tree_members(set(self.sessions), self.marker)
+            if not left or time.monotonic() > deadline:
+                return left
+            time.sleep(0.05)
+
+    def kill_all(self):
+        for pid in tree_members(set(self.sessions), self.marker):
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
+
+
+@pytest.fixture
+def worker(request):
+    options = request.config.option
+    w = Worker(options.build_dir, options.platform, options.test_data)
+    yield w
+    left = w.leftovers()
+    w.kill_all()
+    assert not left, f"processes left behind: {left}"
