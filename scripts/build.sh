@@ -6,4 +6,4 @@ preset=${1:?usage: scripts/build.sh linux|windows|asan|tsan}
 cd "$root"
 [ -d third_party/sherpa-onnx-linux-x64 ] || bash scripts/setup.sh
 cmake --preset "$preset" >/dev/null
-cmake --build "build/$preset" -j "$(nproc)"
+cmake --build "build/$preset" -j "${TW_JOBS:-$(nproc)}"
