@@ -1,7 +1,6 @@
 #include "core/platform/paths.h"
 
 #include <system_error>
-#include <type_traits>
 
 #include "core/platform/text.h"
 
@@ -13,12 +12,12 @@ std::filesystem::path utf8_path(std::string_view text) {
 }
 
 std::string path_utf8(const std::filesystem::path& path) {
-  if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>) {
-    const std::wstring& native = path.native();
+  const auto& native = path.native();
+  if constexpr (sizeof(std::filesystem::path::value_type) == sizeof(char16_t)) {
     return utf16_to_utf8(
         std::u16string_view(reinterpret_cast<const char16_t*>(native.data()), native.size()));
   } else {
-    return path.native();
+    return std::string(reinterpret_cast<const char*>(native.data()), native.size());
   }
 }
 
