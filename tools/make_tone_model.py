@@ -8,7 +8,8 @@ the rest of the burst; silence and low noise are blank.
 The encoder, per stream: frames past the stream's length are replaced by silence (batched decoding
 pads with 0.0, which is loud in the log-mel domain); a 10 ms frame is "sound" when its loudest token
 bin exceeds SOUND_THRESHOLD, and an onset is sound after no sound. Each 80 ms output frame carries:
-  - the token whose bin has the highest summed level over this and the next output frame (one-hot);
+  - the token that most sound frames of this and the next output frame have as their loudest
+    bin (one-hot);
   - an onset flag (an onset in one of its 10 ms frames);
   - the parity of the number of onsets up to and including it;
   - a duration (one-hot): 1 plus the number of following frames that still hold sound but no
@@ -44,7 +45,7 @@ ONSET = TONES
 PARITY = TONES + 1
 DURATION = TONES + 2
 # Extra encoder work of the heavy variant: dense tanh layers over every 10 ms frame.
-HEAVY_LAYERS = 16
+HEAVY_LAYERS = 10
 HEAVY_WIDTH = 2048
 
 VARIANTS = ["not-onnx", "missing-metadata", "tokens-mismatch", "missing-files", "bad-graph",
@@ -109,17 +110,19 @@ def finish(graph, name, inputs, outputs, meta=None):
 def heavy_compute(g, frames):
     """Dense tanh layers over (N, T, 80) frames, reduced to (N, T); finite, so x 0 is exact zero.
 
-    The square weight is computed from the input at run time: ONNX Runtime can then neither fold
-    it into a constant nor pre-pack one copy per layer, so the session stays small.
+    The weights are computed from the input at run time: ONNX Runtime can then neither fold them
+    into constants nor pre-pack one copy per layer, and the model file stays small.
     """
     zero = g.op("Mul", [g.op("ReduceSum", [frames], keepdims=0), g.const(0.0)])
-    phase = g.const(np.linspace(0.0, 3.0, HEAVY_WIDTH, dtype=np.float32)[:, None])
-    freq = g.const(np.linspace(0.5, 7.0, HEAVY_WIDTH, dtype=np.float32)[None, :])
-    square = g.op("Mul", [g.op("Cos", [g.op("Add", [g.op("Mul", [phase, freq]), zero])]),
-                          g.const(1.0 / math.sqrt(HEAVY_WIDTH))])
-    first = g.const(np.cos(np.outer(np.arange(NUM_BINS), np.arange(HEAVY_WIDTH)) * 0.37)
-                    / math.sqrt(NUM_BINS))
-    h = g.op("Tanh", [g.op("MatMul", [frames, first])])
+
+    def weights(rows, cols):
+        phase = g.const(np.linspace(0.0, 3.0, rows, dtype=np.float32)[:, None])
+        freq = g.const(np.linspace(0.5, 7.0, cols, dtype=np.float32)[None, :])
+        angle = g.op("Add", [g.op("Mul", [phase, freq]), zero])
+        return g.op("Mul", [g.op("Cos", [angle]), g.const(1.0 / math.sqrt(rows))])
+
+    h = g.op("Tanh", [g.op("MatMul", [frames, weights(NUM_BINS, HEAVY_WIDTH)])])
+    square = weights(HEAVY_WIDTH, HEAVY_WIDTH)
     for _ in range(HEAVY_LAYERS - 1):
         h = g.op("Tanh", [g.op("MatMul", [h, square])])
     return g.op("ReduceMean", [h], axes=[2], keepdims=0)
@@ -162,9 +165,15 @@ def make_encoder(tdt=True, heavy=False, drop_key=None):
     sound_out = g.op("ReduceMax", [g.op("Reshape", [sound, grouped])], axes=[2], keepdims=0)
     parity = g.op("Mod", [g.op("CumSum", [onset_out, g.const(1, i64)]), g.const(2.0)], fmod=1)
 
-    # The token: highest level summed over this and the next output frame.
-    per_out = g.op("ReduceSum", [g.op("Reshape", [padded, g.const([0, 0, -1, ta.SUBSAMPLING],
-                                                                  i64)]),
+    # The token: each sound frame votes for its loudest token bin; the most votes over this and
+    # the next output frame win. (Summed levels would not do: a tone is barely quieter in the
+    # neighbouring bin than in its own, but far louder there than silence or another burst.)
+    loudest = g.op("ArgMax", [padded], axis=1, keepdims=1)  # (N, 1, Tp)
+    votes = g.op("Cast", [g.op("Equal", [loudest, g.const(np.arange(TONES)[None, :, None], i64)])],
+                 to=TensorProto.FLOAT)
+    votes = g.op("Mul", [votes, g.op("Unsqueeze", [sound, g.const([1], i64)])])
+    per_out = g.op("ReduceSum", [g.op("Reshape", [votes, g.const([0, 0, -1, ta.SUBSAMPLING],
+                                                                 i64)]),
                                  g.const([3], i64)], keepdims=0)  # (N, B, T'+1)
     this = g.slice(per_out, g.const([0], i64), out_frames, 2)
     nxt = g.slice(per_out, g.const([1], i64), g.op("Add", [out_frames, g.const([1], i64)]), 2)

@@ -50,10 +50,11 @@ BURST_SECONDS = 0.16
 LETTER_GAP_SECONDS = 0.08  # between the bursts of one word, filled with low noise
 WORD_GAP_SECONDS = 0.24  # between words, digital silence
 NOISE_DBFS = -70.0
-# The shortest timings verified against the real library.
-MIN_BURST_SECONDS = 0.10
-MIN_LETTER_GAP_SECONDS = 0.05
-MIN_WORD_GAP_SECONDS = 0.05
+# The shortest timings verified against the real library (random words, pieces cut at random
+# points between words, greedy and beam search, one by one and batched). At 0.06 s bursts with
+# 0.03 s gaps letters come out wrong: two bursts then share the model's 160 ms token window.
+MIN_BURST_SECONDS = 0.08
+MIN_GAP_SECONDS = 0.04
 # Samples of silence kept between a burst and either end of the audio: the analysis window
 # reaches 200 samples past an end and mirrors them back, which must not reflect a burst.
 EDGE_MARGIN = 240

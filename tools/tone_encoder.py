@@ -89,8 +89,10 @@ def synthesize(text, burst=ta.BURST_SECONDS, letter_gap=ta.LETTER_GAP_SECONDS,
     burst_len = _grid(burst, "the burst length")
     letter_gap_len = _grid(letter_gap, "the letter gap")
     word_gap_len = _grid(word_gap, "the word gap")
-    if burst_len < 2 * ta.FADE:
-        raise ValueError("bursts must be at least 0.02 s long")
+    if burst_len < _grid(ta.MIN_BURST_SECONDS, "") or min(letter_gap_len, word_gap_len) < _grid(
+            ta.MIN_GAP_SECONDS, ""):
+        raise ValueError(f"bursts shorter than {ta.MIN_BURST_SECONDS} s or gaps shorter than "
+                         f"{ta.MIN_GAP_SECONDS} s are not recognized reliably")
     # The first burst starts at least EDGE_MARGIN samples in, the last ends that far before the end.
     cursor = max(_grid(lead, "the leading silence"), ta.FRAME_SHIFT) + ta.EDGE_PHASE
     trail_len = max(_grid(trail, "the trailing silence"), ta.EDGE_MARGIN)
