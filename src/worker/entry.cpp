@@ -12,7 +12,7 @@ std::string error_line(const Error& error) { return "error: " + error.chain() + 
 int worker_main(std::vector<std::string> arguments) {
   install_process_guards();
   Status result = run(arguments);
-  if (result) return 0;
+  if (result) exit_process(0);
   write_stderr(error_line(result.error()));
   exit_process(1);
 }

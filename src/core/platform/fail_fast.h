@@ -13,4 +13,7 @@ namespace tw {
 // and, on POSIX, ignores SIGPIPE so that a write to a closed pipe is an error value.
 void install_process_guards();
 
+// The std::terminate part of install_process_guards, shared by both platforms.
+void install_terminate_handler();
+
 }  // namespace tw

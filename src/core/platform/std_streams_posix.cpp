@@ -1,0 +1,54 @@
+#include <cerrno>
+#include <chrono>
+#include <unistd.h>
+
+#include "core/platform/os_error.h"
+#include "core/platform/std_streams.h"
+
+namespace tw {
+
+std::recursive_timed_mutex& stdout_lock() {
+  static std::recursive_timed_mutex lock;
+  return lock;
+}
+
+Status write_stdout(std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t n = write(STDOUT_FILENO, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (errno == EBADF) return {};  // no standard output at all: the bytes are discarded
+      return fail(last_os_error());
+    }
+    if (n == 0) return fail("failed to write the buffered data");
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return {};
+}
+
+void write_stderr(std::string_view bytes) {
+  static std::mutex lock;
+  std::lock_guard<std::mutex> hold(lock);
+  while (!bytes.empty()) {
+    ssize_t n = write(STDERR_FILENO, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+std::size_t read_stdin(std::span<char> buffer) {
+  for (;;) {
+    ssize_t n = read(STDIN_FILENO, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    return n < 0 ? 0 : static_cast<std::size_t>(n);
+  }
+}
+
+void exit_process(int status) {
+  // A record being written may complete; none starts after this.
+  (void)stdout_lock().try_lock_for(std::chrono::seconds(2));
+  _exit(status);
+}
+
+}  // namespace tw
