@@ -285,9 +285,12 @@ def expected_words(bursts, piece_starts, total_samples, tdt=True):
     return [p["words"] for p in expected_pieces(bursts, pieces, tdt)]
 
 
-def expected(audio, tdt=True):
-    """The expected-words document of tone audio, as the worker cuts it from the start."""
-    pieces = expected_pieces(audio.bursts, worker_cuts(audio.samples), tdt)
+def expected(audio, tdt=True, start_sample=0, end_sample=None):
+    """The expected-words document of tone audio as the worker cuts samples [start_sample,
+    end_sample): the whole file by default, otherwise what a decoder that delivers exactly that
+    range gives the worker (its --start and --end; start_sample on the 10 ms grid)."""
+    cuts = worker_cuts(audio.samples[start_sample:end_sample])
+    pieces = expected_pieces(audio.bursts, [(start_sample + s, n) for s, n in cuts], tdt)
     return {
         "text": audio.text,
         "sample_rate": ta.SAMPLE_RATE,
