@@ -5,9 +5,10 @@ a sine at that bin's centre frequency. A burst of it is recognized as the token,
 Letters exist twice: word-initial ("\u2581h", shown as " h" in results) and word-continuing ("h"),
 so any lower-case word made of a-z and the apostrophe (not as its first character) can be spelled.
 
-The bins were chosen so that each token's tone is louder in its own bin than in any other token's
-bin by at least 1.18 natural-log units (every second bin from 330 Hz to 950 Hz, where bins are barely
-wider than the FFT resolution, then every bin up to 5.8 kHz, below what common lossy codecs cut).
+The bins were chosen so that each token's tone is louder in its own bin than in any other
+token's bin by at least 1.18 natural-log units: every second bin from 330 Hz to 1.24 kHz (low
+bins are barely wider than the FFT resolution), then every bin from 1.34 kHz to 5.83 kHz (below
+what common lossy codecs cut; MP3, AAC, Opus and Vorbis at low rates keep every word).
 """
 import mel_features
 
