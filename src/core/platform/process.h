@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <utility>
 
 #include "core/error.h"
 #include "core/tools/tool_command.h"
@@ -83,11 +84,11 @@ class ChildProcess {
 };
 
 // Starts `command` with the given standard handles: inherit (the worker's own), the null device,
-// or a new pipe whose reading end the ChildProcess holds. A program path without a separator is
-// searched for as the platform does (POSIX: on PATH; Windows: CreateProcessW's rules for the
-// application name, i.e. the worker's current directory); a relative path with one is taken from
-// the worker's current directory, not from the command's working directory.
-// Fails with the OS error, e.g. "... (os error 2)" for a missing program.
+// or (output and error only) a new pipe whose reading end the ChildProcess holds. A program path
+// without a separator is searched for as the platform does (POSIX: on PATH; Windows:
+// CreateProcessW's rules for the application name, i.e. the worker's current directory); a relative
+// path with one is taken from the worker's current directory, not from the command's working
+// directory. Fails with the OS error, e.g. "... (os error 2)" for a missing program.
 Result<ChildProcess> start_process(const ToolCommand& command, Stdio input, Stdio output,
                                    Stdio error);
 

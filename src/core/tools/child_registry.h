@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace tw {

@@ -1,0 +1,18 @@
+#include <fstream>
+#include <string>
+
+#include "process_test_support.h"
+
+namespace tw::test {
+
+bool process_running(std::uint32_t id) {
+  std::ifstream stat("/proc/" + std::to_string(id) + "/stat");
+  std::string text;
+  if (!std::getline(stat, text)) return false;
+  std::size_t name_end = text.rfind(')');
+  if (name_end == std::string::npos || name_end + 2 >= text.size()) return false;
+  const char state = text[name_end + 2];
+  return state != 'Z' && state != 'X';
+}
+
+}  // namespace tw::test
