@@ -115,8 +115,7 @@ TEST(Process, IdIsTheChildsOwnProcessId) {
 }
 
 TEST(Process, AMissingProgramIsOsError2) {
-  const std::string missing_path =
-      path_utf8(fs::temp_directory_path() / "tw-no-such-dir" / "no-such-program");
+  const std::string missing_path = path_utf8(fs::temp_directory_path() / "tw-no-such-program");
   for (const std::string& program : {missing_path, std::string("tw-no-such-program")}) {
     Result<ChildProcess> child =
         start_process(tool_command(program), Stdio::null_device, Stdio::pipe, Stdio::pipe);

@@ -46,7 +46,8 @@ class PipeReader {
 };
 
 // A started process. Move-only. Destroying one that has not been waited for ends its tree and
-// waits for it, so a child never outlives its owner unnoticed.
+// waits for it, so a child never outlives its owner unnoticed. On Windows destroying one also
+// closes its job, which ends whatever it started that still runs.
 class ChildProcess {
  public:
   ChildProcess() = default;  // no process
