@@ -35,5 +35,23 @@ TEST(ProcessPosix, EachChildLeadsItsOwnProcessGroup) {
   EXPECT_EQ(child->wait(), 128 + SIGKILL);
 }
 
+TEST(ProcessPosix, ABareNameIsSearchedOnPath) {
+  ToolCommand command = tool_command("sh");
+  command.arguments = {"-c", "exit 7"};
+  Result<ChildProcess> child =
+      start_process(command, Stdio::null_device, Stdio::null_device, Stdio::null_device);
+  ASSERT_TRUE(child) << child.error().chain();
+  EXPECT_EQ(child->wait(), 7);
+}
+
+TEST(ProcessPosix, AProgramThatCannotBeExecutedGivesTheExecError) {
+  // A directory is found but cannot be executed.
+  Result<ChildProcess> child = start_process(tool_command("/tmp"), Stdio::null_device,
+                                             Stdio::null_device, Stdio::null_device);
+  ASSERT_FALSE(child);
+  EXPECT_NE(child.error().message().find("(os error 13)"), std::string::npos)
+      << child.error().message();
+}
+
 }  // namespace
 }  // namespace tw

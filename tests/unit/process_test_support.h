@@ -28,3 +28,13 @@ bool process_running(std::uint32_t id);
 bool wait_until_gone(std::uint32_t id);
 
 }  // namespace tw::test
+
+namespace tw::test {
+
+// The running test program itself, as a native UTF-8 path.
+std::string own_program_path();
+
+// Forces a process that is not the caller's own child to end (cleanup after a failed check).
+void force_end(std::uint32_t id);
+
+}  // namespace tw::test

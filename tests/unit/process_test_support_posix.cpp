@@ -1,3 +1,6 @@
+#include <signal.h>
+
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -14,5 +17,9 @@ bool process_running(std::uint32_t id) {
   const char state = text[name_end + 2];
   return state != 'Z' && state != 'X';
 }
+
+std::string own_program_path() { return std::filesystem::read_symlink("/proc/self/exe"); }
+
+void force_end(std::uint32_t id) { ::kill(static_cast<pid_t>(id), SIGKILL); }
 
 }  // namespace tw::test

@@ -115,9 +115,11 @@ Result<std::vector<std::string>> exec_candidates(const std::string& program) {
   std::string_view entries = search != nullptr ? search : "/bin:/usr/bin";
   while (true) {
     std::size_t colon = entries.find(':');
-    std::string dir(entries.substr(0, colon));
+    std::string_view dir = entries.substr(0, colon);
     if (dir.empty()) dir = ".";
-    Result<std::string> path = absolute_from_here(dir + "/" + program);
+    std::string path_in_dir;
+    path_in_dir.append(dir).append("/").append(program);
+    Result<std::string> path = absolute_from_here(path_in_dir);
     if (!path) return fail(std::move(path.error()));
     candidates.push_back(std::move(*path));
     if (colon == std::string_view::npos) break;
