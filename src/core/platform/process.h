@@ -47,7 +47,8 @@ class PipeReader {
 
 // A started process. Move-only. Destroying one that has not been waited for ends its tree and
 // waits for it, so a child never outlives its owner unnoticed. On Windows destroying one also
-// closes its job, which ends whatever it started that still runs.
+// closes its job, which ends whatever it started that still runs. One thread uses it at a time
+// (other threads reach the tree by id through end_process_tree).
 class ChildProcess {
  public:
   ChildProcess() = default;  // no process
@@ -65,7 +66,8 @@ class ChildProcess {
   PipeReader take_error_output();
 
   // Waits for the process to exit and gives its exit code. The first call waits; later calls
-  // give the same code again. POSIX: a process ended by signal N gives 128 + N.
+  // give the same code again. POSIX: a process ended by signal N gives 128 + N. With no process
+  // it gives 0.
   Result<int> wait();
 
   // Forces the process itself (not its tree) to end: exit code 1 on Windows, SIGKILL on POSIX.
@@ -84,12 +86,13 @@ class ChildProcess {
   PipeReader error_output_;
 };
 
-// Starts `command` with the given standard handles: inherit (the worker's own), the null device,
-// or (output and error only) a new pipe whose reading end the ChildProcess holds. A program path
-// without a separator is searched for as the platform does (POSIX: on PATH; Windows:
-// CreateProcessW's rules for the application name, i.e. the worker's current directory); a relative
-// path with one is taken from the worker's current directory, not from the command's working
-// directory. Fails with the OS error, e.g. "... (os error 2)" for a missing program.
+// Starts `command` with the given standard handles: inherit (the worker's own; the null device
+// on Windows when the worker has none), the null device, or (output and error only) a new pipe
+// whose reading end the ChildProcess holds. A program path without a separator is searched for
+// as the platform does (POSIX: on PATH; Windows: CreateProcessW's rules for the application
+// name, i.e. the worker's current directory, no extension added); a relative path with one is
+// taken from the worker's current directory, not from the command's working directory.
+// Fails with the OS error, e.g. "... (os error 2)" for a missing program.
 Result<ChildProcess> start_process(const ToolCommand& command, Stdio input, Stdio output,
                                    Stdio error);
 
