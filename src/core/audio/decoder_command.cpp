@@ -46,4 +46,11 @@ std::vector<std::string> decoder_arguments(std::string_view audio, double start,
   return arguments;
 }
 
+ToolCommand decoder_command(std::string_view ffmpeg, std::string_view audio, double start,
+                            std::optional<double> end) {
+  ToolCommand command = tool_command(ffmpeg);
+  command.arguments = decoder_arguments(audio, start, end);
+  return command;
+}
+
 }  // namespace tw

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/tools/tool_command.h"
+
 namespace tw {
 
 inline constexpr std::string_view FORMAT_WHITELIST =
@@ -25,5 +27,9 @@ std::string format_seconds(double seconds);
 // an end is given, with end - start (0 when that is negative or not a number).
 std::vector<std::string> decoder_arguments(std::string_view audio, double start,
                                            std::optional<double> end);
+
+// The command that runs `ffmpeg` with decoder_arguments. Neither path is looked at.
+ToolCommand decoder_command(std::string_view ffmpeg, std::string_view audio, double start,
+                            std::optional<double> end);
 
 }  // namespace tw
