@@ -1,0 +1,147 @@
+"""The worker's command line, run as a process: exact error lines, exit status 1 and nothing on
+standard output for every message; status 0 and no output for a valid command line.
+
+On the Windows build the worker reads its own command line from GetCommandLineW. Started from
+Linux, wine builds that line from argv (quoting where needed), so the cases that need a command
+line no argv would produce go through the launch_raw stand-in, which starts the worker with an
+exact raw line.
+"""
+import os
+import subprocess
+
+import pytest
+
+from conftest import MARKER, ROOT
+
+# ONNX Runtime prints this under wine, where there is no GPU or display.
+WINE_DXGI_LINE = b"Failed to create DXGI factory."
+
+VALID = ["--model", "m", "--ffmpeg", "f.exe", "clip.wav"]
+
+
+def worker_stderr(worker, err):
+    """Standard error as the worker wrote it, without the line ONNX Runtime adds under wine."""
+    if not worker.windows:
+        return err
+    lines = err.splitlines(keepends=True)
+    return b"".join(line for line in lines if line.rstrip(b"\r\n") != WINE_DXGI_LINE)
+
+
+def check_error(result, worker, message):
+    assert worker_stderr(worker, result.stderr) == b"error: " + message.encode() + b"\n"
+    assert result.stdout == b""
+    assert result.returncode == 1
+
+
+def check_success(result, worker):
+    assert worker_stderr(worker, result.stderr) == b""
+    assert result.stdout == b""
+    assert result.returncode == 0
+
+
+MESSAGES = [
+    ([], "--model is required"),
+    (["--ffmpeg", "f.exe", "clip.wav"], "--model is required"),
+    (["--model", "m", "--ffmpeg", "f.exe", "clip.wav", "--model"], "--model is required"),
+    (["--model", "m", "clip.wav"], "--ffmpeg is required"),
+    (["--model", "m", "--ffmpeg", "f.exe"], "an audio file is required"),
+    (["--batch"], "--batch needs a value"),
+    (["--end"], "--end needs a value"),
+    (["--start"], "--start needs a value"),
+    (["--start", ""], "--start: cannot parse float from empty string"),
+    (["--start", "1,5"], "--start: invalid float literal"),
+    (["--start", " 1"], "--start: invalid float literal"),
+    (["--end", "ten"], "--end: invalid float literal"),
+    (["--end", ""], "--end: cannot parse float from empty string"),
+    (["--batch", "x", "--bogus"], "--batch: invalid digit found in string"),
+    (["--batch", "-1"], "--batch: invalid digit found in string"),
+    (["--batch", ""], "--batch: cannot parse integer from empty string"),
+    (["--batch", "18446744073709551616"], "--batch: number too large to fit in target type"),
+    (["--provider", "gpu"], 'unknown provider Some("gpu")'),
+    (["--provider", "CUDA"], 'unknown provider Some("CUDA")'),
+    (["--provider", 'a "b"\t\\'], 'unknown provider Some("a \\"b\\"\\t\\\\")'),
+    (["--provider"], "unknown provider None"),
+    (["--model=m"], "unexpected argument --model=m"),
+    (["--"], "unexpected argument --"),
+    (["--model", "--ffmpeg", "f.exe", "a.wav", "b.wav"], "unexpected argument a.wav"),
+    (["a.wav", "\u041a\u043b\u0438\u043f \U0001F600.wav"],
+     "unexpected argument \u041a\u043b\u0438\u043f \U0001F600.wav"),
+    (["a.wav", ""], "unexpected argument "),
+]
+
+
+@pytest.mark.parametrize("args,message", MESSAGES)
+def test_error_line(worker, args, message):
+    check_error(worker.run(args, timeout=120), worker, message)
+
+
+@pytest.mark.parametrize("args", [
+    VALID,
+    ["-", "--exit-on-stdin-close", "--ffmpeg", "f", "--model", "--x", "--provider", "cuda",
+     "--start", ".5", "--end", "1e3", "--batch", "+0"],
+    ["--model", "m", "--ffmpeg", "", ""],
+])
+def test_valid_command_line_ends_quietly(worker, args):
+    check_success(worker.run(args, timeout=120), worker)
+
+
+def test_arguments_with_blanks_quotes_and_backslashes_arrive_whole(worker):
+    # Under wine this also goes through the worker's own splitting of wine's quoted line.
+    check_error(worker.run(["a.wav", "C:\\Media Files\\"], timeout=120), worker,
+                "unexpected argument C:\\Media Files\\")
+    check_error(worker.run(["a.wav", 'say "hi"\\ \\\\'], timeout=120), worker,
+                'unexpected argument say "hi"\\ \\\\')
+
+
+def run_raw(worker, line):
+    """The Windows worker started with exactly `line` as its command line."""
+    launcher = worker.build_dir / "standins" / "launch_raw_win32.exe"
+    command = [str(ROOT / "scripts/wine-run.sh"), str(launcher), worker.native(worker.exe), line]
+    env = dict(os.environ)
+    env[MARKER] = worker.marker
+    process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, env=env, start_new_session=True)
+    worker.sessions.append(process.pid)
+    out, err = process.communicate(timeout=120)
+    return subprocess.CompletedProcess(command, process.returncode, out, err)
+
+
+RAW_ERRORS = [
+    # A quoted directory ending in two backslashes arrives ending in one.
+    ('"{exe}" a.wav "C:\\Media Files\\\\"', "unexpected argument C:\\Media Files\\"),
+    ('"{exe}" a.wav "C:\\Media Files\\\\" next', "unexpected argument C:\\Media Files\\"),
+    # "" inside quotes is a literal quote and quoting goes on.
+    ('"{exe}" a.wav "a""b c" d', 'unexpected argument a"b c'),
+    ('"{exe}" a.wav a""b', "unexpected argument ab"),
+    ('"{exe}" a.wav ""', "unexpected argument "),
+    # Backslash runs: halved before a quote, an odd run makes the quote literal.
+    ('"{exe}" a.wav a\\\\\\"b', 'unexpected argument a\\"b'),
+    ('"{exe}" a.wav a\\\\\\\\"b c"', "unexpected argument a\\\\b c"),
+    ('"{exe}" a.wav \\\\server\\share\\', "unexpected argument \\\\server\\share\\"),
+    ('"{exe}" --provider "x\\"y"', 'unknown provider Some("x\\"y")'),
+    ('"{exe}"\ta.wav\t\tb', "unexpected argument b"),
+    ('"{exe}" a.wav b\nc', "unexpected argument b\nc"),
+    ('"{exe}" a.wav "\u041a\u043b\u0438\u043f \U0001F600.wav"',
+     "unexpected argument \u041a\u043b\u0438\u043f \U0001F600.wav"),
+    # An empty command line: no arguments at all.
+    ("", "--model is required"),
+]
+
+
+@pytest.mark.parametrize("line,message", RAW_ERRORS)
+def test_raw_windows_command_line_errors(worker, line, message):
+    if not worker.windows:
+        pytest.skip("Windows command lines only")
+    check_error(run_raw(worker, line.format(exe=worker.native(worker.exe))), worker, message)
+
+
+@pytest.mark.parametrize("line", [
+    # The program path has rules of its own: quotes only toggle, backslashes are ordinary.
+    'C:\\x\\"y z"\\w.exe --model m --ffmpeg f.exe a.wav',
+    '"C:\\dir\\" --model m --ffmpeg f.exe a.wav',
+    '"{exe}"   --model "C:\\Model Dir\\\\"  --ffmpeg "C:\\Program Files\\f.exe" "C:\\a b.wav"  ',
+])
+def test_raw_windows_command_line_valid(worker, line):
+    if not worker.windows:
+        pytest.skip("Windows command lines only")
+    check_success(run_raw(worker, line.format(exe=worker.native(worker.exe))), worker)
