@@ -1,0 +1,22 @@
+#pragma once
+// The audio thread: runs the decoder over the media file, turns its output into pieces and
+// sends them, in file order, to the decode stage.
+
+#include <optional>
+#include <string>
+
+#include "core/audio/piece_queue.h"
+#include "core/error.h"
+
+namespace tw {
+
+// The body of the audio thread. Decodes `audio` from `start` (seconds) to `end` (up to the end
+// of the file when absent) with the decoder at `ffmpeg` and sends every piece to `pieces`;
+// releases `pieces` when it returns. Fails with "start ffmpeg" (caused by the OS error) when the
+// decoder cannot be started, "transcription stopped" when the receivers are gone, "ffmpeg
+// failed: " and the decoder's error output when it exits with a code other than 0, or the OS
+// error of a failed read or wait. No piece is sent after a failure.
+Status run_audio_input(double start, std::optional<double> end, std::string ffmpeg,
+                       std::string audio, PieceSender pieces);
+
+}  // namespace tw

@@ -1,0 +1,191 @@
+// Stands in for ffmpeg where the real one will not misbehave on demand. It is started with the
+// decoder's full argument vector and takes its behaviour from the value after "-i":
+//   fail-after-output   35 s of samples, two lines on standard error, exit code 1
+//   blank-lines         two empty lines on standard error, exit code 1
+//   odd-bytes           1700 samples and one byte more, written 3 bytes at a time, exit code 0
+//   flood               "head", 8 MiB of lines, "tail" on standard error, exit code 1
+//   endless             samples until the output pipe breaks
+//   endless-tree        starts a grandchild that keeps both pipes open, then as endless
+//   grandchild          sleeps for five minutes (what endless-tree starts)
+// "behaviour:FILE" also writes this process's id (and the grandchild's) to FILE, one a line,
+// before anything else.
+// Sample i of the output is standin_sample(i) below, the same function the tests use.
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Loud pseudo-random samples, different at every index.
+std::int16_t standin_sample(std::uint64_t index) {
+  return static_cast<std::int16_t>((index * 2654435761u) >> 13);
+}
+
+bool write_all(bool to_error, const char* data, std::size_t size) {
+  while (size > 0) {
+#ifdef _WIN32
+    DWORD written = 0;
+    HANDLE handle = GetStdHandle(to_error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    const DWORD part = size > 1u << 20 ? 1u << 20 : static_cast<DWORD>(size);
+    if (!WriteFile(handle, data, part, &written, nullptr) || written == 0) return false;
+#else
+    const ssize_t written = write(to_error ? 2 : 1, data, size);
+    if (written <= 0) return false;
+#endif
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+bool write_error(const std::string& text) { return write_all(true, text.data(), text.size()); }
+
+std::vector<char> sample_bytes(std::uint64_t first, std::uint64_t count) {
+  std::vector<char> bytes;
+  bytes.reserve(count * 2);
+  for (std::uint64_t i = first; i < first + count; ++i) {
+    const auto value = static_cast<std::uint16_t>(standin_sample(i));
+    bytes.push_back(static_cast<char>(value & 0xFF));
+    bytes.push_back(static_cast<char>(value >> 8));
+  }
+  return bytes;
+}
+
+bool write_samples(std::uint64_t count) {
+  const auto bytes = sample_bytes(0, count);
+  return write_all(false, bytes.data(), bytes.size());
+}
+
+int write_endlessly() {
+  const std::vector<char> zeros(65536, 0);
+  while (write_all(false, zeros.data(), zeros.size())) {
+  }
+  return 3;
+}
+
+unsigned long own_id() {
+#ifdef _WIN32
+  return GetCurrentProcessId();
+#else
+  return static_cast<unsigned long>(getpid());
+#endif
+}
+
+// The grandchild's id, or 0 when it could not be started. It inherits the standard handles.
+unsigned long start_grandchild() {
+#ifdef _WIN32
+  std::vector<wchar_t> self(32768);
+  const DWORD length = GetModuleFileNameW(nullptr, self.data(), 32768);
+  if (length == 0 || length >= 32768) return 0;
+  std::wstring line = L"\"" + std::wstring(self.data(), length) + L"\" -i grandchild";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(self.data(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                      nullptr, &startup, &info)) {
+    return 0;
+  }
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  return info.dwProcessId;
+#else
+  const pid_t pid = fork();
+  if (pid == 0) {
+    std::this_thread::sleep_for(std::chrono::minutes(5));
+    _exit(0);
+  }
+  return pid > 0 ? static_cast<unsigned long>(pid) : 0;
+#endif
+}
+
+int run(const std::vector<std::string>& arguments) {
+  std::string input;
+  for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
+    if (arguments[i] == "-i") input = arguments[i + 1];
+  }
+  const std::size_t colon = input.find(':');
+  const std::string behaviour = input.substr(0, colon);
+  std::ofstream id_file;
+  if (colon != std::string::npos) {
+    const std::string path = input.substr(colon + 1);
+    id_file.open(std::filesystem::path(std::u8string(path.begin(), path.end())));
+    if (!id_file) return 4;
+    id_file << own_id() << std::endl;
+  }
+
+  if (behaviour == "fail-after-output") {
+    if (!write_samples(35 * 16000)) return 3;
+    write_error("  first problem\r\nsecond problem \xE2\x9C\x97\n\n");
+    return 1;
+  }
+  if (behaviour == "blank-lines") {
+    write_error("\n\n");
+    return 1;
+  }
+  if (behaviour == "odd-bytes") {
+    const auto bytes = sample_bytes(0, 1701);
+    for (std::size_t at = 0; at < 3401; at += 3) {
+      const std::size_t count = at + 3 <= 3401 ? 3 : 3401 - at;
+      if (!write_all(false, bytes.data() + at, count)) return 3;
+    }
+    return 0;
+  }
+  if (behaviour == "flood") {
+    write_error("head\n");
+    std::string block;
+    for (int i = 0; i < 1024; ++i) block += "flood line " + std::to_string(100000 + i) + "\n";
+    for (std::size_t written = 0; written < (8u << 20); written += block.size()) {
+      if (!write_error(block)) return 3;
+    }
+    write_error("tail\n");
+    return 1;
+  }
+  if (behaviour == "endless") return write_endlessly();
+  if (behaviour == "endless-tree") {
+    const unsigned long grandchild = start_grandchild();
+    if (grandchild == 0) return 5;
+    if (id_file.is_open()) id_file << grandchild << std::endl;
+    id_file.close();
+    return write_endlessly();
+  }
+  if (behaviour == "grandchild") {
+    std::this_thread::sleep_for(std::chrono::minutes(5));
+    return 0;
+  }
+  write_error("standin_decoder: unknown behaviour " + behaviour + "\n");
+  return 2;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string text(size > 0 ? static_cast<std::size_t>(size) : 1u, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, text.data(), size, nullptr, nullptr);
+    text.resize(text.size() - 1);
+    arguments.push_back(std::move(text));
+  }
+  return run(arguments);
+}
+#else
+int main(int argc, char** argv) { return run(std::vector<std::string>(argv + 1, argv + argc)); }
+#endif
