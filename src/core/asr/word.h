@@ -1,14 +1,14 @@
 #pragma once
-// A recognized word with its place in the file.
+// A recognized word with its times in seconds from the beginning of the media file.
 
 #include <string>
 
 namespace tw {
 
 struct Word {
-  std::string text;    // UTF-8, never empty
-  double start = 0.0;  // seconds from the beginning of the file
-  double end = 0.0;    // seconds from the beginning of the file
+  std::string text;  // UTF-8, never empty
+  double start;
+  double end;
 };
 
 }  // namespace tw
