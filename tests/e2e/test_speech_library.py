@@ -179,6 +179,9 @@ def variants(tone, plain):
     for key in ["vocab_size", "subsampling_factor", "pred_rnn_layers", "pred_hidden"]:
         yield f"no-{key}", tone, {key: None}, None, None
     yield "negative-pred-hidden", tone, {"pred_hidden": "-1"}, None, None
+    yield "negative-is-giga-am", tone, {"is_giga_am": "-1"}, None, None
+    yield "feat-dim-not-the-inputs", tone, {"feat_dim": "128"}, None, None
+    yield "feat-dim-not-a-number", tone, {"feat_dim": "none"}, None, None
     yield "unknown-normalize-type", tone, {"normalize_type": "global"}, None, None
     yield "upper-case-TDT-url", tone, {"url": "x-TDT"}, None, None
     yield "plain-joiner-tdt-url", plain, {"url": "x-tdt"}, None, None
@@ -230,3 +233,4 @@ def test_the_worker_loads_what_the_library_loads_and_refuses_the_rest(worker, tm
     assert outcomes["tokens-crlf-and-blank-lines"] == "loaded"
     assert outcomes["no-vocab_size"] == "died"
     assert outcomes["tokens-duplicate-id"] == "died"
+    assert outcomes["feat-dim-not-the-inputs"] == "died"  # at the first decode

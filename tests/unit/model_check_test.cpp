@@ -9,8 +9,14 @@
 namespace tw {
 namespace {
 
-OnnxModelSummary encoder_with(std::map<std::string, std::string> metadata) {
-  return OnnxModelSummary{std::move(metadata), std::nullopt};
+using Dims = std::vector<std::optional<std::int64_t>>;
+
+OnnxModelSummary encoder_with(std::map<std::string, std::string> metadata,
+                              std::optional<Dims> input = Dims{std::nullopt, 80, std::nullopt}) {
+  OnnxModelSummary encoder;
+  encoder.metadata = std::move(metadata);
+  encoder.first_input_dims = std::move(input);
+  return encoder;
 }
 
 std::map<std::string, std::string> nemo_metadata() {
@@ -61,6 +67,37 @@ TEST(CheckEncoderMetadata, NormalizeTypeIsOptionalButMustBeKnown) {
   EXPECT_FALSE(check_encoder_metadata(encoder_with(metadata)));
 }
 
+TEST(CheckEncoderMetadata, OptionalIntegersMustNotBeNegative) {
+  for (const char* key : {"feat_dim", "is_giga_am"}) {
+    auto metadata = nemo_metadata();
+    for (const char* value : {"", "abc", "0", "128"}) {  // atoi: the first two read as 0
+      metadata[key] = value;
+      EXPECT_TRUE(check_encoder_metadata(encoder_with(metadata))) << key << "=" << value;
+    }
+    metadata[key] = "-1";
+    EXPECT_FALSE(check_encoder_metadata(encoder_with(metadata))) << key;
+  }
+}
+
+TEST(CheckEncoderInput, TakesTheBinsTheLibraryComputes) {
+  const Dims takes_80{std::nullopt, 80, std::nullopt};
+  const Dims takes_128{std::nullopt, 128, std::nullopt};
+  const Dims takes_64{std::nullopt, 64, std::nullopt};
+  EXPECT_TRUE(check_encoder_input(encoder_with({}, takes_80)));
+  EXPECT_TRUE(check_encoder_input(encoder_with({{"feat_dim", "0"}}, takes_80)));
+  EXPECT_TRUE(check_encoder_input(encoder_with({{"feat_dim", "128"}}, takes_128)));
+  EXPECT_TRUE(
+      check_encoder_input(encoder_with({{"is_giga_am", "1"}, {"feat_dim", "80"}}, takes_64)));
+  // The library would compute other bins than the input takes: the first decode would fail.
+  EXPECT_FALSE(check_encoder_input(encoder_with({{"feat_dim", "128"}}, takes_80)));
+  EXPECT_FALSE(check_encoder_input(encoder_with({}, takes_128)));
+  EXPECT_FALSE(check_encoder_input(encoder_with({{"is_giga_am", "1"}}, takes_80)));
+  // Nothing to compare with.
+  EXPECT_TRUE(
+      check_encoder_input(encoder_with({{"feat_dim", "128"}}, Dims{std::nullopt, std::nullopt})));
+  EXPECT_TRUE(check_encoder_input(encoder_with({{"feat_dim", "128"}}, std::nullopt)));
+}
+
 TEST(IsTdtModel, LooksForLowerCaseTdtInTheUrl) {
   EXPECT_TRUE(is_tdt_model(encoder_with({{"url", "https://x/parakeet-tdt-0.6b"}})));
   EXPECT_FALSE(is_tdt_model(encoder_with({{"url", "https://x/parakeet-TDT-0.6b"}})));
@@ -68,7 +105,9 @@ TEST(IsTdtModel, LooksForLowerCaseTdtInTheUrl) {
 }
 
 OnnxModelSummary joiner_with_last_dim(std::optional<std::int64_t> last) {
-  return OnnxModelSummary{{}, std::vector<std::optional<std::int64_t>>{std::nullopt, 1, 1, last}};
+  OnnxModelSummary joiner;
+  joiner.first_output_dims = Dims{std::nullopt, 1, 1, last};
+  return joiner;
 }
 
 TEST(CheckJoinerOutput, APlainJoinerGivesOneLogitPerToken) {

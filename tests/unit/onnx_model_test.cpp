@@ -90,12 +90,12 @@ TEST(MessageReader, NestedMessagesAreBoundedByTheirField) {
 
 std::string tone_like_model() {
   return IR_VERSION + metadata("vocab_size", "54") + metadata("url", "x") +
-         graph(node("Add") + output("logit", dim("N") + dim(1) + dim(1) + dim(60)) +
-               output("other", dim(2))) +
+         graph(node("Add") + input("x", dim("N") + dim(80) + dim("T")) + input("x_lens", dim(1)) +
+               output("logit", dim("N") + dim(1) + dim(1) + dim(60)) + output("other", dim(2))) +
          metadata("vocab_size", "55");
 }
 
-TEST(ReadOnnxModel, ReadsMetadataAndTheFirstOutputsShape) {
+TEST(ReadOnnxModel, ReadsMetadataAndTheFirstInputsAndOutputsShapes) {
   MemoryBytes bytes(tone_like_model());
   Result<OnnxModelSummary> model = read_onnx_model(bytes);
   ASSERT_TRUE(model) << model.error().chain();
@@ -104,6 +104,9 @@ TEST(ReadOnnxModel, ReadsMetadataAndTheFirstOutputsShape) {
   ASSERT_TRUE(model->first_output_dims);
   EXPECT_EQ(*model->first_output_dims,
             (std::vector<std::optional<std::int64_t>>{std::nullopt, 1, 1, 60}));
+  ASSERT_TRUE(model->first_input_dims);
+  EXPECT_EQ(*model->first_input_dims,
+            (std::vector<std::optional<std::int64_t>>{std::nullopt, 80, std::nullopt}));
 }
 
 TEST(ReadOnnxModel, AnOutputWithoutShapeHasNoDims) {
@@ -165,6 +168,8 @@ TEST(ReadOnnxModel, ReadsTheGeneratedToneModel) {
   auto joiner_model = read_onnx_model(*joiner);
   ASSERT_TRUE(encoder_model && joiner_model);
   EXPECT_EQ(encoder_model->metadata.at("vocab_size"), "54");
+  ASSERT_TRUE(encoder_model->first_input_dims);
+  EXPECT_EQ((*encoder_model->first_input_dims)[1], 80);
   ASSERT_TRUE(joiner_model->first_output_dims);
   EXPECT_EQ(joiner_model->first_output_dims->back(), 60);
 }

@@ -42,12 +42,19 @@ inline std::string dim(std::int64_t value) {
 }
 inline std::string dim(const std::string& name) { return bytes_field(1, bytes_field(2, name)); }
 
-// A graph output (ValueInfoProto) of float type with the given dims (shape omitted if
+// A graph input or output (ValueInfoProto) of float type with the given dims (shape omitted if
 // `has_shape` is false).
-inline std::string output(const std::string& name, const std::string& dims, bool has_shape = true) {
+inline std::string value_info(std::uint32_t field, const std::string& name, const std::string& dims,
+                              bool has_shape) {
   std::string tensor = varint_field(1, 1);  // elem_type float
   if (has_shape) tensor += bytes_field(2, dims);
-  return bytes_field(12, bytes_field(1, name) + bytes_field(2, bytes_field(1, tensor)));
+  return bytes_field(field, bytes_field(1, name) + bytes_field(2, bytes_field(1, tensor)));
+}
+inline std::string input(const std::string& name, const std::string& dims, bool has_shape = true) {
+  return value_info(11, name, dims, has_shape);
+}
+inline std::string output(const std::string& name, const std::string& dims, bool has_shape = true) {
+  return value_info(12, name, dims, has_shape);
 }
 
 inline std::string graph(const std::string& fields) { return bytes_field(7, fields); }

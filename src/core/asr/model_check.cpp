@@ -19,7 +19,12 @@ namespace {
 // Keys the library reads from the encoder with atoi and dies without (or on a negative value).
 constexpr std::array<std::string_view, 4> REQUIRED_INTEGER_KEYS = {
     "vocab_size", "subsampling_factor", "pred_rnn_layers", "pred_hidden"};
+// Optional keys read the same way: a negative value ends the process.
+constexpr std::array<std::string_view, 2> OPTIONAL_INTEGER_KEYS = {"feat_dim", "is_giga_am"};
 constexpr std::array<std::string_view, 3> NORMALIZE_TYPES = {"", "NA", "per_feature"};
+// Log-mel bins the library computes for an encoder, unless its metadata says otherwise.
+constexpr std::int64_t DEFAULT_FEATURE_BINS = 80;
+constexpr std::int64_t GIGA_AM_FEATURE_BINS = 64;
 // tokens.txt of a real model is well under a megabyte; a bigger one is not a token table.
 constexpr std::uintmax_t MAX_TOKENS_BYTES = 64 * 1024 * 1024;
 
@@ -37,6 +42,30 @@ std::optional<std::int64_t> metadata_integer(std::string_view text) {
     return std::nullopt;
   }
   return value;
+}
+
+// What atoi makes of `text` (leading white space, a sign, digits; 0 without digits), or nothing
+// when that does not fit 32 bits.
+std::optional<std::int64_t> atoi_value(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  std::int64_t value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > std::numeric_limits<std::int32_t>::max() + std::int64_t{1}) return std::nullopt;
+  }
+  value = negative ? -value : value;
+  if (value > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+  return value;
+}
+
+// An optional integer key's value as the library reads it: 0 when absent.
+std::int64_t optional_integer(const OnnxModelSummary& encoder, std::string_view key) {
+  auto entry = encoder.metadata.find(std::string(key));
+  if (entry == encoder.metadata.end()) return 0;
+  return atoi_value(entry->second).value_or(-1);
 }
 
 // Splits a tokens.txt line on white space, as the library's stream extraction does.
@@ -111,6 +140,9 @@ Result<std::int64_t> check_encoder_metadata(const OnnxModelSummary& encoder) {
     if (!value) return fail(std::string(key) + " is not a non-negative integer");
     if (key == "vocab_size") vocab_size = *value;
   }
+  for (std::string_view key : OPTIONAL_INTEGER_KEYS) {
+    if (optional_integer(encoder, key) < 0) return fail(std::string(key) + " is negative");
+  }
   auto normalize = encoder.metadata.find("normalize_type");
   if (normalize != encoder.metadata.end() &&
       std::find(NORMALIZE_TYPES.begin(), NORMALIZE_TYPES.end(),
@@ -118,6 +150,20 @@ Result<std::int64_t> check_encoder_metadata(const OnnxModelSummary& encoder) {
     return fail("unknown normalize_type");
   }
   return vocab_size + 1;
+}
+
+Status check_encoder_input(const OnnxModelSummary& encoder) {
+  const std::int64_t feat_dim = optional_integer(encoder, "feat_dim");
+  const std::int64_t bins = optional_integer(encoder, "is_giga_am") != 0 ? GIGA_AM_FEATURE_BINS
+                            : feat_dim > 0                               ? feat_dim
+                                                                         : DEFAULT_FEATURE_BINS;
+  if (!encoder.first_input_dims || encoder.first_input_dims->size() < 2) return {};
+  const std::optional<std::int64_t> declared = (*encoder.first_input_dims)[1];
+  if (declared && *declared != bins) {
+    return fail("the features input takes " + std::to_string(*declared) +
+                " bins, the metadata calls for " + std::to_string(bins));
+  }
+  return {};
 }
 
 bool is_tdt_model(const OnnxModelSummary& encoder) {
@@ -175,6 +221,8 @@ Status check_model_files(const ModelFiles& files) {
 
   Result<std::int64_t> vocab_with_blank = check_encoder_metadata(*encoder);
   if (!vocab_with_blank) return fail(files.encoder, std::move(vocab_with_blank.error()));
+  if (Status s = check_encoder_input(*encoder); !s)
+    return fail(files.encoder, std::move(s.error()));
   if (Status s = check_joiner_output(*joiner, *vocab_with_blank, is_tdt_model(*encoder)); !s) {
     return fail(files.joiner, std::move(s.error()));
   }

@@ -23,9 +23,16 @@ Status check_model_files(const ModelFiles& files);
 // The parts, each given the file's contents.
 
 // The encoder's metadata: vocab_size, subsampling_factor, pred_rnn_layers and pred_hidden
-// present as non-negative decimal integers that fit 32 bits; normalize_type, if given, one of
-// "", "NA" and "per_feature". On success, the number of tokens with the blank (vocab_size + 1).
+// present as non-negative decimal integers that fit 32 bits; feat_dim and is_giga_am, if given,
+// not negative; normalize_type, if given, one of "", "NA" and "per_feature". On success, the
+// number of tokens with the blank (vocab_size + 1).
 Result<std::int64_t> check_encoder_metadata(const OnnxModelSummary& encoder);
+
+// The encoder's features input (N, bins, T) must take as many bins as the library computes for
+// it: 64 for a GigaAM model (is_giga_am not 0), else feat_dim when above 0, else 80. Otherwise
+// ONNX Runtime refuses the first decode, which ends the process. A symbolic size, or no shape,
+// passes.
+Status check_encoder_input(const OnnxModelSummary& encoder);
 
 // Whether the encoder's url metadata marks a TDT model (the lower-case text "tdt" in it).
 bool is_tdt_model(const OnnxModelSummary& encoder);

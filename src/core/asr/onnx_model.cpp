@@ -14,8 +14,9 @@ constexpr std::uint32_t KEY = 1;
 constexpr std::uint32_t VALUE = 2;
 }  // namespace string_entry
 namespace graph_proto {
+constexpr std::uint32_t INPUT = 11;
 constexpr std::uint32_t OUTPUT = 12;
-}
+}  // namespace graph_proto
 namespace value_info {
 constexpr std::uint32_t TYPE = 2;
 }
@@ -83,9 +84,9 @@ bool read_dimension(const MessageReader& outer, const WireField& field,
   return ok;
 }
 
-// The declared shape of an output (ValueInfoProto), when it has one.
-bool read_output_shape(const MessageReader& outer, const WireField& field,
-                       std::optional<std::vector<std::optional<std::int64_t>>>& shape) {
+// The declared shape of an input or output (ValueInfoProto), when it has one.
+bool read_value_shape(const MessageReader& outer, const WireField& field,
+                      std::optional<std::vector<std::optional<std::int64_t>>>& shape) {
   return each_field(outer.nested(field), [&](const MessageReader& r, const WireField& f) {
     if (!is_message(f, value_info::TYPE)) return true;
     return each_field(r.nested(f), [&](const MessageReader& r, const WireField& f) {
@@ -107,6 +108,7 @@ Result<OnnxModelSummary> read_onnx_model(ByteSource& source) {
   OnnxModelSummary summary;
   bool has_ir_version = false;
   bool has_graph = false;
+  bool first_input_seen = false;
   bool first_output_seen = false;
   const bool well_formed =
       each_field(MessageReader(source), [&](const MessageReader& r, const WireField& f) {
@@ -116,11 +118,17 @@ Result<OnnxModelSummary> read_onnx_model(ByteSource& source) {
           return read_metadata_entry(r, f, summary.metadata);
         } else if (is_message(f, model_proto::GRAPH)) {
           has_graph = true;
-          // Repeated graph fields merge: their outputs follow one another.
+          // Repeated graph fields merge: their inputs and outputs follow one another.
           return each_field(r.nested(f), [&](const MessageReader& r, const WireField& f) {
-            if (!is_message(f, graph_proto::OUTPUT) || first_output_seen) return true;
-            first_output_seen = true;
-            return read_output_shape(r, f, summary.first_output_dims);
+            if (is_message(f, graph_proto::INPUT) && !first_input_seen) {
+              first_input_seen = true;
+              return read_value_shape(r, f, summary.first_input_dims);
+            }
+            if (is_message(f, graph_proto::OUTPUT) && !first_output_seen) {
+              first_output_seen = true;
+              return read_value_shape(r, f, summary.first_output_dims);
+            }
+            return true;
           });
         }
         return true;
@@ -128,8 +136,12 @@ Result<OnnxModelSummary> read_onnx_model(ByteSource& source) {
   if (!well_formed) return fail("not an ONNX model");
   if (!has_ir_version) return fail("no IR version");
   if (!has_graph) return fail("no graph");
+  // A shape of rank 0 has no dimension to look at.
+  if (summary.first_input_dims && summary.first_input_dims->empty()) {
+    summary.first_input_dims.reset();
+  }
   if (summary.first_output_dims && summary.first_output_dims->empty()) {
-    summary.first_output_dims.reset();  // a shape of rank 0 has no last dimension
+    summary.first_output_dims.reset();
   }
   return summary;
 }
