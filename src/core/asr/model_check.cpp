@@ -28,44 +28,48 @@ constexpr std::int64_t GIGA_AM_FEATURE_BINS = 64;
 // tokens.txt of a real model is well under a megabyte; a bigger one is not a token table.
 constexpr std::uintmax_t MAX_TOKENS_BYTES = 64 * 1024 * 1024;
 
-// A non-negative decimal integer that fits 32 bits, read the way atoi reads it: leading white
-// space and a plus sign allowed, anything after the digits ignored; at least one digit.
-std::optional<std::int64_t> metadata_integer(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-  if (i < text.size() && text[i] == '+') ++i;
+// How atoi reads a text: leading white space, an optional sign, then digits up to the first
+// other character; 0 when there are none.
+struct AtoiReading {
   std::int64_t value = 0;
-  const char* first = text.data() + i;
-  auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
-  if (error != std::errc() || end == first || value < 0 ||
-      value > std::numeric_limits<std::int32_t>::max()) {
-    return std::nullopt;
-  }
-  return value;
-}
+  bool has_digits = false;
+  bool fits = true;  // in 32 bits
+};
 
-// What atoi makes of `text` (leading white space, a sign, digits; 0 without digits), or nothing
-// when that does not fit 32 bits.
-std::optional<std::int64_t> atoi_value(std::string_view text) {
+AtoiReading read_like_atoi(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  std::int64_t value = 0;
+  AtoiReading reading;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10 + (text[i] - '0');
-    if (value > std::numeric_limits<std::int32_t>::max() + std::int64_t{1}) return std::nullopt;
+    reading.has_digits = true;
+    if (reading.fits) reading.value = reading.value * 10 + (text[i] - '0');
+    reading.fits = reading.fits && reading.value <= std::numeric_limits<std::uint32_t>::max();
   }
-  value = negative ? -value : value;
-  if (value > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
-  return value;
+  if (negative) reading.value = -reading.value;
+  reading.fits = reading.fits && reading.value >= std::numeric_limits<std::int32_t>::min() &&
+                 reading.value <= std::numeric_limits<std::int32_t>::max();
+  return reading;
 }
 
-// An optional integer key's value as the library reads it: 0 when absent.
-std::int64_t optional_integer(const OnnxModelSummary& encoder, std::string_view key) {
+// A required key's value: a number, not negative.
+bool is_count(std::string_view text) {
+  const AtoiReading reading = read_like_atoi(text);
+  return reading.has_digits && reading.fits && reading.value >= 0;
+}
+
+// An optional key's value: absent or not a number reads as 0; negative is fatal.
+bool is_optional_count(const OnnxModelSummary& encoder, std::string_view key) {
   auto entry = encoder.metadata.find(std::string(key));
-  if (entry == encoder.metadata.end()) return 0;
-  return atoi_value(entry->second).value_or(-1);
+  if (entry == encoder.metadata.end()) return true;
+  const AtoiReading reading = read_like_atoi(entry->second);
+  return reading.fits && reading.value >= 0;
+}
+
+std::int64_t optional_count(const OnnxModelSummary& encoder, std::string_view key) {
+  auto entry = encoder.metadata.find(std::string(key));
+  return entry == encoder.metadata.end() ? 0 : read_like_atoi(entry->second).value;
 }
 
 // Splits a tokens.txt line on white space, as the library's stream extraction does.
@@ -100,12 +104,9 @@ std::optional<std::int64_t> token_id(std::string_view text) {
                                  : static_cast<std::int64_t>(value));
 }
 
-// How the library reads a line that holds only an id (the space token): atoi, so leading
-// digits with an optional sign count and anything else reads as 0.
+// How the library reads a line that holds only an id (the space token): with atoi.
 std::int64_t lone_token_id(std::string_view text) {
-  const std::size_t sign = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
-  const std::size_t digits_end = std::min(text.find_first_not_of("0123456789", sign), text.size());
-  return token_id(text.substr(0, digits_end)).value_or(0);
+  return clamp_to_int32(read_like_atoi(text).value);
 }
 
 Result<OnnxModelSummary> read_model_file(const std::string& path) {
@@ -136,12 +137,11 @@ Result<std::int64_t> check_encoder_metadata(const OnnxModelSummary& encoder) {
   for (std::string_view key : REQUIRED_INTEGER_KEYS) {
     auto entry = encoder.metadata.find(std::string(key));
     if (entry == encoder.metadata.end()) return fail("no " + std::string(key) + " in the metadata");
-    std::optional<std::int64_t> value = metadata_integer(entry->second);
-    if (!value) return fail(std::string(key) + " is not a non-negative integer");
-    if (key == "vocab_size") vocab_size = *value;
+    if (!is_count(entry->second)) return fail(std::string(key) + " is not a non-negative integer");
+    if (key == "vocab_size") vocab_size = read_like_atoi(entry->second).value;
   }
   for (std::string_view key : OPTIONAL_INTEGER_KEYS) {
-    if (optional_integer(encoder, key) < 0) return fail(std::string(key) + " is negative");
+    if (!is_optional_count(encoder, key)) return fail(std::string(key) + " is negative");
   }
   auto normalize = encoder.metadata.find("normalize_type");
   if (normalize != encoder.metadata.end() &&
@@ -153,10 +153,10 @@ Result<std::int64_t> check_encoder_metadata(const OnnxModelSummary& encoder) {
 }
 
 Status check_encoder_input(const OnnxModelSummary& encoder) {
-  const std::int64_t feat_dim = optional_integer(encoder, "feat_dim");
-  const std::int64_t bins = optional_integer(encoder, "is_giga_am") != 0 ? GIGA_AM_FEATURE_BINS
-                            : feat_dim > 0                               ? feat_dim
-                                                                         : DEFAULT_FEATURE_BINS;
+  const std::int64_t feat_dim = optional_count(encoder, "feat_dim");
+  const std::int64_t bins = optional_count(encoder, "is_giga_am") != 0 ? GIGA_AM_FEATURE_BINS
+                            : feat_dim > 0                             ? feat_dim
+                                                                       : DEFAULT_FEATURE_BINS;
   if (!encoder.first_input_dims || encoder.first_input_dims->size() < 2) return {};
   const std::optional<std::int64_t> declared = (*encoder.first_input_dims)[1];
   if (declared && *declared != bins) {
