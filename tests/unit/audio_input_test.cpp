@@ -114,14 +114,15 @@ TEST_F(AudioInputStandin, FailureAfterOutputKeepsTheSentPiecesAndDropsTheRest) {
 }
 
 TEST_F(AudioInputStandin, BlankErrorOutputLeavesNothingAfterTheColon) {
-  const Outcome outcome = decode(standin, "blank-lines");
+  const Outcome outcome = decode(standin, "blank-lines:" + id_file);
   EXPECT_EQ(message(outcome), "ffmpeg failed: ");
   EXPECT_TRUE(outcome.pieces.empty());
+  expect_all_gone(read_ids(id_file));
   expect_registry_empty();
 }
 
 TEST_F(AudioInputStandin, OddByteCountCarriesAcrossReadsAndDropsTheLastByte) {
-  const Outcome outcome = decode(standin, "odd-bytes", 2.0);
+  const Outcome outcome = decode(standin, "odd-bytes:" + id_file, 2.0);
   ASSERT_TRUE(outcome.status) << message(outcome);
   ASSERT_EQ(outcome.pieces.size(), 1u);
   const Piece& piece = outcome.pieces[0];
@@ -130,6 +131,25 @@ TEST_F(AudioInputStandin, OddByteCountCarriesAcrossReadsAndDropsTheLastByte) {
   for (std::size_t i = 0; i < piece.samples.size(); ++i) {
     ASSERT_EQ(piece.samples[i], standin_float(i)) << "sample " << i;
   }
+  expect_all_gone(read_ids(id_file));
+  expect_registry_empty();
+}
+
+TEST_F(AudioInputStandin, DecoderRunsInItsOwnDirectoryAndResolvesARelativeMediaPath) {
+  const fs::path tools = utf8_path(dir.file("tools dir \xC3\xA9"));
+  fs::create_directories(tools);
+  const fs::path copy = tools / utf8_path(standin).filename();
+  fs::copy_file(utf8_path(standin), copy);
+  // "cwd:" names a relative file, which the decoder creates in its own working directory.
+  const Outcome outcome = decode(path_utf8(copy), "cwd:where.txt");
+  ASSERT_TRUE(outcome.status) << message(outcome);
+  EXPECT_TRUE(outcome.pieces.empty());
+  std::ifstream file(tools / "where.txt");
+  std::string id;
+  std::string directory;
+  ASSERT_TRUE(std::getline(file, id));
+  ASSERT_TRUE(std::getline(file, directory));
+  EXPECT_TRUE(fs::equivalent(utf8_path(directory), tools)) << directory;
 }
 
 TEST_F(AudioInputStandin, FloodedErrorOutputIsBounded) {
