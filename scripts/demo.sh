@@ -7,8 +7,8 @@ cd "$root"
 bash scripts/setup.sh
 bash scripts/build.sh linux
 
-data=build/linux/test-data
-demo=build/linux/demo
+data=$root/build/linux/test-data
+demo=$root/build/linux/demo
 mkdir -p "$demo"
 /usr/bin/python3 tools/make_test_data.py --out "$data"
 

@@ -4,11 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "core/error_exit.h"  // error_line, exit_with_error
+
 namespace tw {
 
 int worker_main(std::vector<std::string> arguments);
-
-// "error: " + the chain's messages joined by ": " + a line feed.
-std::string error_line(const class Error& error);
 
 }  // namespace tw

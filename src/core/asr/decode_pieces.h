@@ -1,0 +1,27 @@
+#pragma once
+// The decode stage: pieces from the queue become words, handed on in queue order.
+
+#include <functional>
+#include <vector>
+
+#include "core/asr/recognizer.h"
+#include "core/asr/word.h"
+#include "core/audio/piece_queue.h"
+#include "core/error.h"
+
+namespace tw {
+
+// Receives the end of the audio covered (seconds from the beginning of the file) and its
+// words; a failure stops the stage.
+using DeliverWords = std::function<Status(double end, std::vector<Word> words)>;
+
+// Decodes every piece of `pieces` until the queue is disconnected and drained, and calls
+// `deliver` on the calling thread, in queue order: once per piece with more than one worker
+// (worker threads decode a piece each), otherwise once per batch of up to recognizer.batch()
+// pieces that had already arrived (decoded in one library call). After a failed `deliver` no
+// further call is made and that error is returned; in worker mode only once every decode
+// thread has ended.
+Status decode_pieces(const Recognizer& recognizer, PieceReceiver& pieces,
+                     const DeliverWords& deliver);
+
+}  // namespace tw

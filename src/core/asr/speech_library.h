@@ -1,0 +1,51 @@
+#pragma once
+// The speech library (sherpa-onnx) as the rest of the worker sees it: opaque handles, the
+// settings a recognizer is made from, and a small table of the calls made on a loaded
+// recognizer. The decode stage goes through the table only, so tests can run it against a
+// scripted fake as well as against the real library.
+
+#include <cstdint>
+#include <string>
+
+#include "core/asr/model_files.h"
+#include "core/error.h"
+
+struct SherpaOnnxOfflineRecognizer;
+struct SherpaOnnxOfflineStream;
+
+namespace tw {
+
+using RecognizerHandle = const SherpaOnnxOfflineRecognizer*;
+using StreamHandle = const SherpaOnnxOfflineStream*;
+
+struct SpeechCalls {
+  StreamHandle (*create_stream)(RecognizerHandle recognizer);
+  void (*accept_waveform)(StreamHandle stream, std::int32_t sample_rate, const float* samples,
+                          std::int32_t count);
+  void (*decode_stream)(RecognizerHandle recognizer, StreamHandle stream);
+  // `count` is at least 1.
+  void (*decode_streams)(RecognizerHandle recognizer, StreamHandle* streams, std::int32_t count);
+  // A NUL-terminated text owned by the library, or null; released with release_result_json.
+  const char* (*result_json)(StreamHandle stream);
+  void (*release_result_json)(const char* json);
+  void (*destroy_stream)(StreamHandle stream);
+  void (*destroy_recognizer)(RecognizerHandle recognizer);
+};
+
+// The table of the real library.
+const SpeechCalls& speech_library();
+
+// What a transducer recognizer is made from; all text is UTF-8.
+struct RecognizerSettings {
+  ModelFiles files;
+  std::int32_t num_threads = 1;
+  std::string provider;  // "cpu" or "cuda"
+};
+
+// Creates a recognizer with the real library: the handle, or null when the library refused
+// the model or threw an exception while loading it. Where that exception cannot be caught (an
+// MSVC exception in a mingw program), the process ends at once as though the run had failed
+// with `load_error`.
+RecognizerHandle open_recognizer(const RecognizerSettings& settings, const Error& load_error);
+
+}  // namespace tw

@@ -1,0 +1,17 @@
+#pragma once
+// Which ONNX Runtime module this process has loaded, found without loading anything and
+// without keeping anything loaded: onnxruntime.dll on Windows (GetModuleHandleW), a module
+// whose file name is libonnxruntime.so or libonnxruntime.so.<version> elsewhere
+// (dl_iterate_phdr).
+
+#include <optional>
+#include <string>
+
+namespace tw {
+
+// The module's file path as UTF-8 (on Windows each unpaired surrogate becomes U+FFFD; elsewhere
+// the bytes the loader holds), empty when the path cannot be read; nothing when no such module
+// is loaded.
+std::optional<std::string> onnx_runtime_module_path();
+
+}  // namespace tw

@@ -1,0 +1,27 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
+#include "core/platform/loaded_module.h"
+#include "core/platform/text.h"
+
+namespace tw {
+namespace {
+
+constexpr DWORD MODULE_PATH_UNITS = 32768;  // UTF-16 units, the longest path Windows has
+
+}  // namespace
+
+std::optional<std::string> onnx_runtime_module_path() {
+  HMODULE module = GetModuleHandleW(L"onnxruntime.dll");
+  if (module == nullptr) return std::nullopt;
+  std::vector<wchar_t> path(MODULE_PATH_UNITS, L'\0');
+  DWORD written = std::min(GetModuleFileNameW(module, path.data(), MODULE_PATH_UNITS),
+                           MODULE_PATH_UNITS);  // 0 when it failed
+  return utf16_to_utf8(
+      std::u16string_view(reinterpret_cast<const char16_t*>(path.data()), written));
+}
+
+}  // namespace tw

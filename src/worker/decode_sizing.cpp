@@ -1,0 +1,33 @@
+#include "worker/decode_sizing.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace tw {
+
+DecodePlan plan_decoding(bool use_cuda, unsigned logical_processors, std::uint64_t batch) {
+  if (use_cuda) return DecodePlan{.workers = 1, .num_threads = 2, .batch = batch};
+  const unsigned n = logical_processors == 0 ? 4 : logical_processors;
+  const unsigned spare = n < 2 ? 0 : n - 2;
+  if (spare >= 8) {
+    return DecodePlan{
+        .workers = std::min<std::uint64_t>(spare / 4, 6), .num_threads = 4, .batch = batch};
+  }
+  return DecodePlan{
+      .workers = 1, .num_threads = static_cast<std::int32_t>(std::max(spare, 1u)), .batch = batch};
+}
+
+}  // namespace tw
+
+namespace tw {
+
+std::uint64_t piece_queue_capacity(std::uint64_t workers, std::uint64_t effective_batch) {
+  std::uint64_t capacity = 0;
+  if (__builtin_mul_overflow(workers, effective_batch, &capacity) ||
+      __builtin_mul_overflow(capacity, std::uint64_t{2}, &capacity)) {
+    return std::numeric_limits<std::uint64_t>::max();
+  }
+  return capacity;
+}
+
+}  // namespace tw

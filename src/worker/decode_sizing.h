@@ -1,0 +1,18 @@
+#pragma once
+// How many decode threads and inference threads a run uses.
+
+#include <cstdint>
+
+#include "core/asr/recognizer.h"
+
+namespace tw {
+
+// cuda: one decoder with two inference threads. cpu: from the logical processor count (0 taken
+// as 4), leaving two processors out; at least 10 give several decoders of 4 threads, at most 6.
+DecodePlan plan_decoding(bool use_cuda, unsigned logical_processors, std::uint64_t batch);
+
+// Capacity of the piece queue: 2 x workers x effective batch. A product beyond 64 bits saturates:
+// the queue then never fills, as it would with that many slots.
+std::uint64_t piece_queue_capacity(std::uint64_t workers, std::uint64_t effective_batch);
+
+}  // namespace tw

@@ -1,0 +1,46 @@
+"""Stand-in programs started the way the worker fixture starts the worker: natively on Linux or
+under wine, in a session of their own and with the fixture's marker, so that the fixture's
+check for processes left behind covers them too."""
+import os
+import subprocess
+from pathlib import Path
+
+from conftest import MARKER, ROOT
+
+# ONNX Runtime prints this under wine, where there is no GPU or display.
+WINE_DXGI_LINE = b"Failed to create DXGI factory."
+
+
+def standin_path(worker, name):
+    return worker.build_dir / "standins" / (name + (".exe" if worker.windows else ""))
+
+
+def start_program(worker, program, args=(), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                  redirect=""):
+    """Starts `program` (a Linux path). `redirect` is a shell redirection applied to the
+    program, such as "<&-" to start it without a standard input at all."""
+    command = [str(program), *args]
+    if worker.windows:
+        command = [str(ROOT / "scripts/wine-run.sh"), *command]
+    if redirect:
+        command = ["/bin/sh", "-c", f'exec "$@" {redirect}', "sh", *command]
+    env = dict(os.environ)
+    env[MARKER] = worker.marker
+    process = subprocess.Popen(command, stdin=stdin, stdout=stdout, stderr=subprocess.PIPE,
+                               env=env, start_new_session=True)
+    worker.sessions.append(process.pid)
+    return process
+
+
+def run_program(worker, program, args=(), timeout=120, redirect=""):
+    process = start_program(worker, program, args, redirect=redirect)
+    out, err = process.communicate(timeout=timeout)
+    return subprocess.CompletedProcess(process.args, process.returncode, out, err)
+
+
+def own_stderr(worker, err):
+    """Standard error without the line ONNX Runtime adds under wine."""
+    if not worker.windows:
+        return err
+    lines = err.splitlines(keepends=True)
+    return b"".join(line for line in lines if line.rstrip(b"\r\n") != WINE_DXGI_LINE)

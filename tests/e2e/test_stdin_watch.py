@@ -1,0 +1,53 @@
+"""The stdin watch in the stdin_watcher stand-in, which sleeps far longer than any test waits:
+only the end of standard input ends it, with status 1 and without an error line."""
+import subprocess
+
+import pytest
+
+from standin_process import standin_path, start_program
+
+CHUNK = b"x" * 65536
+
+
+def watcher(worker, **kwargs):
+    return start_program(worker, standin_path(worker, "stdin_watcher"), **kwargs)
+
+
+def test_closing_standard_input_ends_the_process_with_status_1(worker):
+    process = watcher(worker, stdin=subprocess.PIPE)
+    out, err = process.communicate(timeout=60)
+    assert process.returncode == 1
+    assert (out, err) == (b"", b"")
+
+
+def test_input_is_discarded_while_the_host_keeps_the_pipe_open(worker):
+    process = watcher(worker, stdin=subprocess.PIPE)
+    # Far more than a pipe holds: these writes return only because the watch reads them.
+    for _ in range(64):
+        process.stdin.write(CHUNK)
+        process.stdin.flush()
+    with pytest.raises(subprocess.TimeoutExpired):
+        process.wait(timeout=2)
+    out, err = process.communicate(timeout=60)  # closes standard input
+    assert process.returncode == 1
+    assert (out, err) == (b"", b"")
+
+
+@pytest.mark.parametrize("redirect", ["</dev/null", "<&-"], ids=["null-device", "no-stdin"])
+def test_empty_or_missing_standard_input_ends_the_process_at_once(worker, redirect):
+    process = watcher(worker, redirect=redirect)
+    out, err = process.communicate(timeout=60)
+    assert process.returncode == 1
+    assert (out, err) == (b"", b"")
+
+
+def test_closing_standard_input_ends_the_registered_decoder_tree(worker):
+    # standin_tree's grandchild is out of reach of the child's own end-of-parent signal and
+    # of its job only on Windows: on Linux only the registry's tree termination ends it, and
+    # the worker fixture fails the test for any process left behind.
+    process = watcher(worker, args=[worker.standin("standin_tree")], stdin=subprocess.PIPE)
+    assert process.stdout.readline() == b"ready\n"
+    process.stdin.close()
+    assert process.wait(timeout=60) == 1
+    assert process.stdout.read() == b""
+    assert process.stderr.read() == b""

@@ -1,0 +1,55 @@
+#pragma once
+// The body of the origin_check stand-ins: [--system-root VALUE | --no-system-root]
+// The option first sets or removes "SystemRoot" in the stand-in's own environment (wine fixes
+// the variable for a program started from Linux, so a test cannot set it from outside). Then
+// the ONNX Runtime module this process has loaded goes to standard output as one line (its
+// path, or "none"), and the origin check runs as the worker reports it: status 0, or the error
+// line and status 1.
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cstdlib>
+#endif
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/platform/fail_fast.h"
+#include "core/platform/loaded_module.h"
+#include "core/platform/process_arguments.h"
+#include "core/platform/std_streams.h"
+#include "core/platform/text.h"
+#include "worker/entry.h"
+#include "worker/onnx_runtime_origin.h"
+
+// Sets "SystemRoot" to `value` (which may be empty), or removes it.
+inline void set_system_root(const std::optional<std::string>& value) {
+#ifdef _WIN32
+  std::u16string wide = tw::utf8_to_utf16(value.value_or(""));
+  SetEnvironmentVariableW(L"SystemRoot",
+                          value ? reinterpret_cast<const wchar_t*>(wide.c_str()) : nullptr);
+#else
+  if (value) {
+    setenv("SystemRoot", value->c_str(), 1);
+  } else {
+    unsetenv("SystemRoot");
+  }
+#endif
+}
+
+inline int report_onnx_runtime_origin(const std::vector<std::string>& arguments) {
+  tw::install_process_guards();
+  if (arguments.size() == 2 && arguments[0] == "--system-root") set_system_root(arguments[1]);
+  if (arguments.size() == 1 && arguments[0] == "--no-system-root") set_system_root(std::nullopt);
+
+  std::optional<std::string> module = tw::onnx_runtime_module_path();
+  {
+    std::lock_guard<std::recursive_timed_mutex> hold(tw::stdout_lock());
+    (void)tw::write_stdout(module.value_or("none") + "\n");
+  }
+  tw::Status check = tw::check_onnx_runtime_origin();
+  if (check) tw::exit_process(0);
+  tw::write_stderr(tw::error_line(check.error()));
+  tw::exit_process(1);
+}

@@ -1,0 +1,70 @@
+// stdin_watcher [DECODER ARGUMENT...]
+// Starts the worker's stdin watch and then sleeps far longer than any test waits; only the
+// watch can end it before that (with status 1). A run that sleeps to the end exits with 0.
+// With DECODER, that program is first started the way the audio thread starts ffmpeg and
+// registered in the child registry; once its first line of output has arrived (for
+// standin_tree: its grandchild has been started), "ready" is written to standard output.
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/platform/fail_fast.h"
+#include "core/platform/process.h"
+#include "core/platform/process_arguments.h"
+#include "core/platform/std_streams.h"
+#include "core/tools/child_registry.h"
+#include "core/tools/tool_command.h"
+#include "worker/entry.h"
+#include "worker/stdin_watch.h"
+
+namespace {
+
+constexpr auto SLEEP = std::chrono::minutes(10);
+
+// Reads the decoder's output up to its first line feed or its end.
+void await_first_line(tw::ChildProcess& decoder) {
+  tw::PipeReader output = decoder.take_output();
+  std::array<std::byte, 256> buffer;
+  for (;;) {
+    tw::Result<std::size_t> got = output.read(buffer);
+    if (!got || *got == 0) return;
+    for (std::size_t i = 0; i < *got; ++i) {
+      if (buffer[i] == std::byte{'\n'}) return;
+    }
+  }
+}
+
+int watch(const std::vector<std::string>& arguments) {
+  tw::install_process_guards();
+  tw::ChildProcess decoder;
+  tw::ChildGuard registration;
+  if (!arguments.empty()) {
+    tw::ToolCommand command = tw::tool_command(arguments[0]);
+    command.arguments.assign(arguments.begin() + 1, arguments.end());
+    tw::Result<tw::ChildProcess> started =
+        tw::start_process(command, tw::Stdio::null_device, tw::Stdio::pipe, tw::Stdio::null_device);
+    if (!started) {
+      tw::write_stderr(tw::error_line(started.error()));
+      tw::exit_process(2);
+    }
+    decoder = std::move(*started);
+    registration = tw::register_child(decoder.id());
+    await_first_line(decoder);
+    std::lock_guard<std::recursive_timed_mutex> hold(tw::stdout_lock());
+    (void)tw::write_stdout("ready\n");
+  }
+  tw::start_stdin_watch();
+  std::this_thread::sleep_for(SLEEP);
+  tw::exit_process(0);
+}
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int, wchar_t**) { return watch(tw::process_arguments(0, nullptr)); }
+#else
+int main(int argc, char** argv) { return watch(tw::process_arguments(argc, argv)); }
+#endif
