@@ -85,6 +85,14 @@ TEST(DecoderArguments, MediaPathIsOneArgumentUnchanged) {
   EXPECT_EQ(decoder_arguments("rel/x.mp3", 0.0, std::nullopt), expected({}, "rel/x.mp3"));
 }
 
+TEST(DecoderCommand, RunsTheGivenProgramUnchangedWithoutAWindow) {
+  const ToolCommand command = decoder_command("no such dir/ffmpeg", "a b.wav", 1.5, 4.0);
+  EXPECT_EQ(command.program, "no such dir/ffmpeg");
+  EXPECT_EQ(command.arguments, expected({"-ss", "1.500", "-t", "2.500"}, "a b.wav"));
+  EXPECT_EQ(command.working_directory, std::nullopt);  // the directory does not exist
+  EXPECT_EQ(command.creation_flags, CREATE_NO_WINDOW_FLAG);
+}
+
 TEST(FormatSeconds, FixedWithThreeDecimals) {
   EXPECT_EQ(format_seconds(12.5), "12.500");
   EXPECT_EQ(format_seconds(0.25), "0.250");
