@@ -3,7 +3,7 @@
  * machine (several decode threads). Other sysconf names, and an unset or malformed variable, go to
  * the C library unchanged.
  *
- *   LD_PRELOAD=build/linux/preload/libprocessor_count.so TW_TEST_PROCESSORS=26 transcribe-worker ...
+ *   LD_PRELOAD=.../libprocessor_count.so TW_TEST_PROCESSORS=26 transcribe-worker ...
  */
 #define _GNU_SOURCE
 #include <dlfcn.h>
