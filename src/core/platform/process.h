@@ -1,0 +1,105 @@
+#pragma once
+// Child processes with redirected standard handles.
+//
+// Every started process leads a process tree that can be ended as a whole by its id
+// (end_process_tree): on POSIX it leads its own process group; on Windows it is the first member
+// of a job object of its own, which the processes it starts join. A Windows job is created with
+// kill-on-close, so nothing the child started outlives its ChildProcess or the worker itself.
+// On POSIX the child gets SIGKILL when the *thread* that started it ends (PR_SET_PDEATHSIG, which
+// also covers the worker being killed); start decoders from a thread that lives until the
+// decoder has been waited for. Grandchildren are not covered by that signal.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <utility>
+
+#include "core/error.h"
+#include "core/tools/tool_command.h"
+
+namespace tw {
+
+enum class Stdio { inherit, null_device, pipe };
+
+// The worker's reading end of a child's output pipe. Move-only; closed on destruction.
+class PipeReader {
+ public:
+  PipeReader() = default;  // no pipe: every read is the end
+  ~PipeReader();
+  PipeReader(PipeReader&& other) noexcept;
+  PipeReader& operator=(PipeReader&& other) noexcept;
+  PipeReader(const PipeReader&) = delete;
+  PipeReader& operator=(const PipeReader&) = delete;
+
+  // Blocks until some bytes arrive. 0 is the end of the output (every writer has closed its
+  // end; a broken pipe on Windows); a failed read is the OS error.
+  Result<std::size_t> read(std::span<std::byte> buffer);
+  void close();
+  bool is_open() const { return handle_ != NO_HANDLE; }
+
+ private:
+  friend class ChildProcess;
+  friend class ProcessStarter;
+  static constexpr std::intptr_t NO_HANDLE = -1;  // fd -1, INVALID_HANDLE_VALUE
+  explicit PipeReader(std::intptr_t handle) : handle_(handle) {}
+  std::intptr_t handle_ = NO_HANDLE;
+};
+
+// A started process. Move-only. Destroying one that has not been waited for ends its tree and
+// waits for it, so a child never outlives its owner unnoticed. On Windows destroying one also
+// closes its job, which ends whatever it started that still runs. One thread uses it at a time
+// (other threads reach the tree by id through end_process_tree).
+class ChildProcess {
+ public:
+  ChildProcess() = default;  // no process
+  ~ChildProcess();
+  ChildProcess(ChildProcess&& other) noexcept;
+  ChildProcess& operator=(ChildProcess&& other) noexcept;
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  std::uint32_t id() const { return id_; }
+
+  // The reading ends of the output and error pipes (Stdio::pipe); taken once. Without a pipe,
+  // or when taken before, the reader is empty.
+  PipeReader take_output();
+  PipeReader take_error_output();
+
+  // Waits for the process to exit and gives its exit code. The first call waits; later calls
+  // give the same code again. POSIX: a process ended by signal N gives 128 + N. With no process
+  // it gives 0.
+  Result<int> wait();
+
+  // Forces the process itself (not its tree) to end: exit code 1 on Windows, SIGKILL on POSIX.
+  // Does nothing once it has been waited for; failures (it has already exited) are ignored.
+  void terminate();
+
+ private:
+  friend class ProcessStarter;
+  void release();
+
+  std::uint32_t id_ = 0;
+  std::intptr_t handle_ = -1;  // Windows: the process handle; unused on POSIX
+  bool waited_ = false;
+  int exit_code_ = 0;
+  PipeReader output_;
+  PipeReader error_output_;
+};
+
+// Starts `command` with the given standard handles: inherit (the worker's own; the null device
+// on Windows when the worker has none), the null device, or (output and error only) a new pipe
+// whose reading end the ChildProcess holds. A program path without a separator is searched for
+// as the platform does (POSIX: on PATH; Windows: CreateProcessW's rules for the application
+// name, i.e. the worker's current directory, no extension added); a relative path with one is
+// taken from the worker's current directory, not from the command's working directory.
+// Fails with the OS error, e.g. "... (os error 2)" for a missing program.
+Result<ChildProcess> start_process(const ToolCommand& command, Stdio input, Stdio output,
+                                   Stdio error);
+
+// Ends the tree of a process started by start_process whose ChildProcess still exists:
+// TerminateJobObject on its job (Windows), SIGKILL to its process group (POSIX, only until it
+// has been waited for, since its id may be reused after that). Any other id is ignored.
+// Safe to call from any thread.
+void end_process_tree(std::uint32_t id);
+
+}  // namespace tw
