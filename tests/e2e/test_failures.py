@@ -136,7 +136,7 @@ def test_standard_output_closed_by_the_host(worker, processors_env, processors):
     env = processors_env(processors) if processors else None
     process = worker.start(args, env=env)
     assert close_stdout_after(process, 2) == READY + words_record(20.01, [])
-    _, error = process.communicate(timeout=120)
+    _, error = process.communicate(timeout=60)
     assert process.returncode == 1
     broken_pipe_line(worker, expect.worker_stderr(worker, error))
 
@@ -148,7 +148,7 @@ def test_standard_output_closed_while_a_real_decoder_runs(worker):
                             "--ffmpeg", worker.ffmpeg,
                             worker.native(worker.test_data / "media" / "speech-45s.wav")])
     assert close_stdout_after(process, 1) == READY
-    _, error = process.communicate(timeout=120)
+    _, error = process.communicate(timeout=60)
     assert process.returncode == 1
     broken_pipe_line(worker, expect.worker_stderr(worker, error))
 

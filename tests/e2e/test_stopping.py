@@ -29,7 +29,8 @@ def expected_stdout(worker, name):
     return READY + piece_records(expect.load_expected(worker.test_data, name)["pieces"])
 
 
-def check_stopped(process, worker, out, err):
+def check_stopped(process, worker, err):
+    """Stopped by the watch: status 1 and no error line."""
     assert expect.worker_stderr(worker, err) == b""
     assert process.returncode == 1
 
@@ -46,11 +47,17 @@ STDIN_KINDS = {
 }
 
 
+def close_stdin(process):
+    """Closes the worker's standard input as a host does (communicate then leaves it alone)."""
+    process.stdin.close()
+    process.stdin = None
+
+
 def start_with_stdin(worker, args, kind):
     popen_args, close = STDIN_KINDS[kind]
     process = worker.start(args, **popen_args)
     if close:
-        process.stdin.close()
+        close_stdin(process)
     return process
 
 
@@ -60,14 +67,15 @@ def test_stdin_at_its_end_from_the_start_stops_before_the_model_is_loaded(worker
     args = worker_args(worker, media_path(worker, "hello-world"), FLAG, model="tone-heavy")
     process = start_with_stdin(worker, args, kind)
     out, err = process.communicate(timeout=120)
-    check_stopped(process, worker, out, err)
+    check_stopped(process, worker, err)
     assert out == b""
 
 
 @pytest.mark.parametrize("kind", sorted(STDIN_KINDS))
 def test_stdin_is_left_alone_without_the_flag(worker, kind):
     # Closed, empty or missing: standard input is never read, and the run completes.
-    process = start_with_stdin(worker, worker_args(worker, media_path(worker, "hello-world")), kind)
+    args = worker_args(worker, media_path(worker, "hello-world"))
+    process = start_with_stdin(worker, args, kind)
     out, err = process.communicate(timeout=120)
     assert expect.worker_stderr(worker, err) == b""
     assert out == expected_stdout(worker, "hello-world")
@@ -77,19 +85,18 @@ def test_stdin_is_left_alone_without_the_flag(worker, kind):
 def test_host_writing_to_stdin_does_not_disturb_the_run(worker):
     name = "speech-45s"
     process = worker.start(worker_args(worker, media_path(worker, name), FLAG),
-                           stdin=subprocess.PIPE)
+                           stdin=subprocess.PIPE, bufsize=0)
     done = threading.Event()
 
     def chatter():
         try:
             while not done.is_set():
                 process.stdin.write(b"keep going\n" * 100)
-                process.stdin.flush()
                 time.sleep(0.01)
         except OSError:
-            pass  # the worker ended and its input with it
+            pass  # the worker ended, and its input with it
 
-    writer = threading.Thread(target=chatter)
+    writer = threading.Thread(target=chatter, daemon=True)
     writer.start()
     try:
         out = process.stdout.read()
@@ -97,7 +104,8 @@ def test_host_writing_to_stdin_does_not_disturb_the_run(worker):
         process.wait(timeout=120)
     finally:
         done.set()
-        writer.join()
+        writer.join(timeout=60)
+    assert not writer.is_alive(), "a write to the worker's input never returned"
     process.stdin.close()
     assert expect.worker_stderr(worker, err) == b""
     assert out == expected_stdout(worker, name)
@@ -112,9 +120,9 @@ def test_stdin_closed_during_transcription(worker):
     process = worker.start(worker_args(worker, media_path(worker, name), FLAG,
                                        model="tone-heavy"), stdin=subprocess.PIPE)
     first = process.stdout.readline() + process.stdout.readline()
-    process.stdin.close()
+    close_stdin(process)
     rest, err = process.communicate(timeout=120)
-    check_stopped(process, worker, first + rest, err)
+    check_stopped(process, worker, err)
     expected = expected_stdout(worker, name)
     assert first == expected[:len(first)] and len(first) > len(READY)
     assert expected.startswith(first + rest) and first + rest != expected
@@ -129,9 +137,9 @@ def test_stdin_closed_ends_the_whole_decoder_tree(worker, tmp_path):
     process = worker.start(args, stdin=subprocess.PIPE)
     assert process.stdout.readline() + process.stdout.readline() == READY + words_record(20.01, [])
     assert len(ids.read_text().split()) == 2, "the decoder and its grandchild are running"
-    process.stdin.close()
+    close_stdin(process)
     _, err = process.communicate(timeout=120)
-    check_stopped(process, worker, b"", err)
+    check_stopped(process, worker, err)
     assert worker.leftovers() == []
 
 
@@ -148,9 +156,9 @@ def threads_while_decoding(worker, env):
     for _ in range(4):
         assert process.stdout.readline().endswith(b"}\n")
     count = thread_count(process)
-    process.stdin.close()
+    close_stdin(process)
     _, err = process.communicate(timeout=120)
-    check_stopped(process, worker, b"", err)
+    check_stopped(process, worker, err)
     return count
 
 

@@ -47,9 +47,10 @@ def test_number_and_string_forms_of_the_records():
              (float("inf"), "null"), (-2.5, "-2.5")]
     assert [(value, json_number(value)) for value, _ in forms] == forms
     assert words_record(20.01, []) == b'{"end":20.01,"words":[]}\n'
-    assert words_record(32.5, [{"text": 'a"\\\t\x01/\u0416\U0001F600', "start": 0.24, "end": 1.2}]) \
-        == ('{"end":32.5,"words":[{"end":1.2,"start":0.24,'
-            '"text":"a\\"\\\\\\t\\u0001/\u0416\U0001F600"}]}\n').encode()
+    word = {"text": 'a"\\\t\x01/\u0416\U0001F600', "start": 0.24, "end": 1.2}
+    assert words_record(32.5, [word]) == (
+        '{"end":32.5,"words":[{"end":1.2,"start":0.24,'
+        '"text":"a\\"\\\\\\t\\u0001/\u0416\U0001F600"}]}\n').encode()
 
 
 @pytest.mark.parametrize("name", ["hello-world", "silence-3s", "speech-25s", "speech-30s",
