@@ -9,6 +9,7 @@ import os
 import uuid
 import signal
 import subprocess
+import threading
 import time
 from pathlib import Path
 
@@ -25,6 +26,55 @@ def pytest_addoption(parser):
 
 MARKER = "TW_TEST_RUN"
 
+# Wine's own programs, started on demand by whichever process first needs them (the desktop
+# process, a console host). They are not the worker's, but they inherit its environment.
+WINE_SERVICES = ("C:\\windows\\system32\\explorer.exe", "C:\\windows\\system32\\conhost.exe")
+
+
+class WorkerProcess(subprocess.Popen):
+    """A Popen whose communicate() ends when the process has ended and its output is drained.
+
+    Under wine a helper process that wine starts on demand (its desktop process) inherits the
+    worker's standard handles and may keep them open long after the worker is gone, so waiting
+    for end-of-file on the pipes could wait for that helper instead of the worker.
+    """
+
+    GRACE = 3.0  # seconds to drain the pipes after the process has ended
+
+    def communicate(self, input=None, timeout=None):
+        chunks = {}
+        readers = []
+        for name in ("stdout", "stderr"):
+            stream = getattr(self, name)
+            if stream is None or stream.closed:
+                continue
+            chunks[name] = []
+            reader = threading.Thread(target=self._drain, args=(stream, chunks[name]), daemon=True)
+            reader.start()
+            readers.append(reader)
+        if self.stdin is not None and not self.stdin.closed:
+            try:
+                if input:
+                    self.stdin.write(input)
+                self.stdin.close()
+            except BrokenPipeError:
+                pass
+        self.wait(timeout=timeout)
+        deadline = time.monotonic() + self.GRACE
+        for reader in readers:
+            reader.join(max(0.0, deadline - time.monotonic()))
+        out = b"".join(chunks["stdout"]) if "stdout" in chunks else None
+        err = b"".join(chunks["stderr"]) if "stderr" in chunks else None
+        return out, err
+
+    @staticmethod
+    def _drain(stream, into):
+        try:
+            for chunk in iter(lambda: stream.read1(65536), b""):
+                into.append(chunk)
+        except (OSError, ValueError):
+            pass
+
 
 def tree_members(sessions, marker):
     """Live processes in one of the sessions or with the marker in their environment."""
@@ -39,7 +89,9 @@ def tree_members(sessions, marker):
             if fields[0] == "Z":
                 continue
             if int(fields[3]) in sessions or needle in (entry / "environ").read_bytes().split(b"\0"):
-                members.append(int(entry.name))
+                command = (entry / "cmdline").read_bytes().split(b"\0")[0].decode(errors="replace")
+                if not command.startswith(WINE_SERVICES):
+                    members.append(int(entry.name))
         except (OSError, ValueError):
             continue
     return members
@@ -85,7 +137,7 @@ class Worker:
         full_env = dict(os.environ)
         full_env.update(env or {})
         full_env[MARKER] = self.marker
-        process = subprocess.Popen(self.command(args), stdin=stdin, stdout=subprocess.PIPE,
+        process = WorkerProcess(self.command(args), stdin=stdin, stdout=subprocess.PIPE,
                                    stderr=subprocess.PIPE, env=full_env, start_new_session=True,
                                    **kwargs)
         self.sessions.append(process.pid)
