@@ -122,3 +122,27 @@ def worker(request):
     left = w.leftovers()
     w.kill_all()
     assert not left, f"processes left behind: {left}"
+
+
+@pytest.fixture(scope="session")
+def processor_preload(request, tmp_path_factory):
+    """The test-only library that makes sysconf report TW_TEST_PROCESSORS logical processors.
+    The Linux build makes it; for the Windows build it is compiled here, since wine's own
+    processor count comes from the same sysconf of the Linux process it runs in."""
+    options = request.config.option
+    build_dir = Path(options.build_dir)
+    cache = (build_dir / "CMakeCache.txt").read_text()
+    if "TW_SANITIZE:STRING=address" in cache:
+        pytest.skip("the preload library and ASan both need to be loaded first")
+    if options.platform == "linux":
+        return build_dir / "preload" / "libprocessor_count.so"
+    library = tmp_path_factory.mktemp("preload") / "libprocessor_count.so"
+    subprocess.run(["cc", "-shared", "-fPIC", "-o", str(library),
+                    str(ROOT / "tests/preload/processor_count.c"), "-ldl"], check=True)
+    return library
+
+
+@pytest.fixture
+def processors_env(processor_preload):
+    """processors_env(n): the environment for a worker that sees n logical processors."""
+    return lambda count: {"LD_PRELOAD": str(processor_preload), "TW_TEST_PROCESSORS": str(count)}

@@ -12,19 +12,9 @@ import subprocess
 import pytest
 
 from conftest import MARKER, ROOT
-
-# ONNX Runtime prints this under wine, where there is no GPU or display.
-WINE_DXGI_LINE = b"Failed to create DXGI factory."
+from expect import worker_stderr
 
 VALID = ["--model", "m", "--ffmpeg", "f.exe", "clip.wav"]
-
-
-def worker_stderr(worker, err):
-    """Standard error as the worker wrote it, without the line ONNX Runtime adds under wine."""
-    if not worker.windows:
-        return err
-    lines = err.splitlines(keepends=True)
-    return b"".join(line for line in lines if line.rstrip(b"\r\n") != WINE_DXGI_LINE)
 
 
 def check_error(result, worker, message):

@@ -7,6 +7,7 @@
 //   endless             samples until the output pipe breaks
 //   endless-tree        starts a grandchild that keeps both pipes open, then as endless
 //   grandchild          sleeps for five minutes (what endless-tree starts)
+//   cwd                 writes its working directory to FILE after its id, exit code 0
 // "behaviour:FILE" also writes this process's id (and the grandchild's) to FILE, one a line,
 // before anything else.
 // Sample i of the output is standin_sample(i) below, the same function the tests use.
@@ -163,6 +164,11 @@ int run(const std::vector<std::string>& arguments) {
     if (id_file.is_open()) id_file << grandchild << std::endl;
     id_file.close();
     return write_endlessly();
+  }
+  if (behaviour == "cwd") {
+    const std::u8string directory = std::filesystem::current_path().u8string();
+    id_file << std::string(directory.begin(), directory.end()) << std::endl;
+    return id_file ? 0 : 4;
   }
   if (behaviour == "grandchild") {
     std::this_thread::sleep_for(std::chrono::minutes(5));

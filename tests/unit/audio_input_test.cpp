@@ -65,6 +65,7 @@ class TempDir {
     fs::remove_all(path_, ignored);
   }
   std::string file(std::string_view name) const { return path_utf8(path_ / utf8_path(name)); }
+  const fs::path& path() const { return path_; }
 
  private:
   fs::path path_;
@@ -114,14 +115,15 @@ TEST_F(AudioInputStandin, FailureAfterOutputKeepsTheSentPiecesAndDropsTheRest) {
 }
 
 TEST_F(AudioInputStandin, BlankErrorOutputLeavesNothingAfterTheColon) {
-  const Outcome outcome = decode(standin, "blank-lines");
+  const Outcome outcome = decode(standin, "blank-lines:" + id_file);
   EXPECT_EQ(message(outcome), "ffmpeg failed: ");
   EXPECT_TRUE(outcome.pieces.empty());
+  expect_all_gone(read_ids(id_file));
   expect_registry_empty();
 }
 
 TEST_F(AudioInputStandin, OddByteCountCarriesAcrossReadsAndDropsTheLastByte) {
-  const Outcome outcome = decode(standin, "odd-bytes", 2.0);
+  const Outcome outcome = decode(standin, "odd-bytes:" + id_file, 2.0);
   ASSERT_TRUE(outcome.status) << message(outcome);
   ASSERT_EQ(outcome.pieces.size(), 1u);
   const Piece& piece = outcome.pieces[0];
@@ -130,6 +132,25 @@ TEST_F(AudioInputStandin, OddByteCountCarriesAcrossReadsAndDropsTheLastByte) {
   for (std::size_t i = 0; i < piece.samples.size(); ++i) {
     ASSERT_EQ(piece.samples[i], standin_float(i)) << "sample " << i;
   }
+  expect_all_gone(read_ids(id_file));
+  expect_registry_empty();
+}
+
+TEST_F(AudioInputStandin, DecoderRunsInItsOwnDirectoryAndResolvesARelativeMediaPath) {
+  const fs::path tools = utf8_path(dir.file("tools dir \xC3\xA9"));
+  fs::create_directories(tools);
+  const fs::path copy = tools / utf8_path(standin).filename();
+  fs::copy_file(utf8_path(standin), copy);
+  // "cwd:" names a relative file, which the decoder creates in its own working directory.
+  const Outcome outcome = decode(path_utf8(copy), "cwd:where.txt");
+  ASSERT_TRUE(outcome.status) << message(outcome);
+  EXPECT_TRUE(outcome.pieces.empty());
+  std::ifstream file(tools / "where.txt");
+  std::string id;
+  std::string directory;
+  ASSERT_TRUE(std::getline(file, id));
+  ASSERT_TRUE(std::getline(file, directory));
+  EXPECT_TRUE(fs::equivalent(utf8_path(directory), tools)) << directory;
 }
 
 TEST_F(AudioInputStandin, FloodedErrorOutputIsBounded) {
@@ -240,20 +261,22 @@ std::optional<std::string> run_ffmpeg(const std::string& ffmpeg,
   return std::nullopt;
 }
 
-// The samples as a separate ffmpeg run decodes them into a file, with the same arguments.
-std::vector<float> reference_samples(const std::string& ffmpeg, const TempDir& dir,
-                                     const std::string& audio, double start,
-                                     std::optional<double> end) {
-  std::vector<std::string> arguments = decoder_arguments(audio, start, end);
-  const std::string raw = dir.file(unique_name("reference") + ".raw");
-  arguments.back() = raw;
-  arguments.insert(arguments.begin(), "-y");
-  if (auto failure = run_ffmpeg(ffmpeg, arguments)) {
-    ADD_FAILURE() << "reference decode: " << *failure;
+// The samples as a separate ffmpeg run with the same arguments decodes them, read plainly.
+std::vector<float> reference_samples(const std::string& ffmpeg, const std::string& audio,
+                                     double start, std::optional<double> end) {
+  ToolCommand command = tool_command(ffmpeg);
+  command.arguments = decoder_arguments(audio, start, end);
+  // Quiet (-loglevel error) when it succeeds, so its error output can go to the null device.
+  Result<ChildProcess> child =
+      start_process(command, Stdio::null_device, Stdio::pipe, Stdio::null_device);
+  if (!child) {
+    ADD_FAILURE() << "reference decode: " << child.error().chain();
     return {};
   }
-  std::ifstream file(utf8_path(raw), std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  PipeReader output = child->take_output();
+  const std::string bytes = test::read_all(output);
+  Result<int> code = child->wait();
+  EXPECT_TRUE(code && *code == 0) << "reference decode failed";
   std::vector<float> samples;
   for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
     const int low = static_cast<unsigned char>(bytes[i]);
@@ -295,53 +318,89 @@ std::vector<ExpectedPiece> reference_cuts(const std::vector<float>& samples, dou
   return pieces;
 }
 
+// Makes the test media in `dir` with `ffmpeg`; what went wrong, if anything.
+std::optional<std::string> make_media(const std::string& ffmpeg, const fs::path& dir) {
+  const auto file = [&](std::string_view name) { return path_utf8(dir / utf8_path(name)); };
+  // 52 s of a tone whose loudness wanders, with a short dip every 6.1 s; the right channel
+  // differs from the left so that down-mixing matters. The lossless stereo file is the source
+  // of all the others.
+  const std::string tone =
+      "aevalsrc=exprs="
+      "'0.4*sin(2*PI*330*t)*(0.35+0.65*abs(sin(2*PI*0.23*t)))*(1-0.97*between(mod(t,6.1),2,2.25))"
+      "|0.3*sin(2*PI*523*t)*(1-0.9*between(mod(t,4.3),1,1.1))'"
+      ":s=44100:d=52";
+  const std::string source = file("stereo.flac");
+  const std::vector<std::vector<std::string>> jobs = {
+      {"-f", "lavfi", "-i", tone, "-c:a", "flac", source},
+      {"-i", source, "-ac", "1", "-ar", "16000", "-c:a", "pcm_s16le", file("mono16k.wav")},
+      {"-i", source, "-c:a", "libmp3lame", "-b:a", "96k", file("stereo.mp3")},
+      {"-i", source, "-ac", "1", "-c:a", "libopus", "-b:a", "32k", file("mono.ogg")},
+      {"-i", source, "-ar", "22050", "-c:a", "aac", "-b:a", "64k", file("aac.m4a")},
+      {"-i", source, "-ar", "32000", "-ac", "1", "-c:a", "libvorbis", file("vorbis.mkv")},
+      {"-i", source, "-c:a", "libopus", file("opus.webm")},
+      {"-f", "lavfi", "-i", "testsrc=size=64x48:rate=5:duration=52", "-i", source, "-c:v", "mpeg4",
+       "-c:a", "aac", "-shortest", file("video.mp4")},
+      {"-i", source, "-t", "5", file("refused-format.aiff")},
+      {"-i", source, "-t", "5", "-c:a", "adpcm_ms", file("refused-codec.wav")},
+  };
+  for (const auto& job : jobs) {
+    std::vector<std::string> arguments = {"-y", "-nostdin", "-hide_banner", "-loglevel", "error"};
+    arguments.insert(arguments.end(), job.begin(), job.end());
+    if (auto failure = run_ffmpeg(ffmpeg, arguments))
+      return "making " + job.back() + ": " + *failure;
+  }
+  return std::nullopt;
+}
+
+// The media are made once per build in TW_TEST_DATA (every test runs in a process of its own
+// under ctest, and ffmpeg.exe is slow to start under wine), or per run in a temporary
+// directory without it. Bump the number when make_media changes.
+constexpr std::string_view SHARED_MEDIA = "audio-input-media-1";
+constexpr std::string_view COMPLETE_MARK = "complete";
+
 class AudioInputFfmpeg : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     const char* ffmpeg_env = std::getenv("TW_FFMPEG");
     if (ffmpeg_env == nullptr) return;
     ffmpeg_ = new std::string(ffmpeg_env);
-    media_ = new TempDir();
-    const std::string source = media_->file("source.wav");
-    // 52 s of a tone whose loudness wanders, with a short dip every 6.1 s; the right channel
-    // differs from the left so that down-mixing matters.
-    const std::string tone =
-        "aevalsrc=exprs="
-        "'0.4*sin(2*PI*330*t)*(0.35+0.65*abs(sin(2*PI*0.23*t)))*(1-0.97*between(mod(t,6.1),2,2.25))"
-        "|0.3*sin(2*PI*523*t)*(1-0.9*between(mod(t,4.3),1,1.1))'"
-        ":s=44100:d=52";
-    const std::vector<std::vector<std::string>> jobs = {
-        {"-f", "lavfi", "-i", tone, "-c:a", "pcm_s16le", source},
-        {"-i", source, "-ac", "1", "-ar", "16000", "-c:a", "pcm_s16le",
-         media_->file("mono16k.wav")},
-        {"-i", source, "-c:a", "flac", media_->file("stereo.flac")},
-        {"-i", source, "-c:a", "libmp3lame", "-b:a", "96k", media_->file("stereo.mp3")},
-        {"-i", source, "-ac", "1", "-c:a", "libopus", "-b:a", "32k", media_->file("mono.ogg")},
-        {"-i", source, "-ar", "22050", "-c:a", "aac", "-b:a", "64k", media_->file("aac.m4a")},
-        {"-i", source, "-ar", "32000", "-ac", "1", "-c:a", "libvorbis", media_->file("vorbis.mkv")},
-        {"-i", source, "-c:a", "libopus", media_->file("opus.webm")},
-        {"-f", "lavfi", "-i", "testsrc=size=64x48:rate=5:duration=52", "-i", source, "-c:v",
-         "mpeg4", "-c:a", "aac", "-shortest", media_->file("video.mp4")},
-        {"-i", source, "-t", "5", media_->file("refused-format.aiff")},
-        {"-i", source, "-t", "5", "-c:a", "adpcm_ms", media_->file("refused-codec.wav")},
-    };
-    for (const auto& job : jobs) {
-      std::vector<std::string> arguments = {"-y", "-nostdin", "-hide_banner", "-loglevel", "error"};
-      arguments.insert(arguments.end(), job.begin(), job.end());
-      if (auto failure = run_ffmpeg(*ffmpeg_, arguments)) {
-        setup_failure_ = new std::string("making " + job.back() + ": " + *failure);
-        return;
-      }
+    const char* data = std::getenv("TW_TEST_DATA");
+    if (data == nullptr) {
+      own_media_ = new TempDir();
+      media_dir_ = new fs::path(own_media_->path());
+      if (auto failure = make_media(*ffmpeg_, *media_dir_))
+        setup_failure_ = new std::string(*failure);
+      return;
     }
+    media_dir_ = new fs::path(utf8_path(data) / utf8_path(SHARED_MEDIA));
+    if (is_existing_file(*media_dir_ / utf8_path(COMPLETE_MARK))) return;
+    // Made aside and renamed into place, so that a test never sees half of it; when another
+    // test process got there first, the rename fails and this copy is dropped.
+    const fs::path building = utf8_path(data) / utf8_path(unique_name("audio-input-media.tmp"));
+    std::error_code error;
+    fs::create_directories(building, error);
+    if (auto failure = make_media(*ffmpeg_, building)) {
+      setup_failure_ = new std::string(*failure);
+    } else {
+      std::ofstream(building / utf8_path(COMPLETE_MARK)) << "made by audio_input_test\n";
+      fs::rename(building, *media_dir_, error);
+    }
+    fs::remove_all(building, error);
   }
 
   static void TearDownTestSuite() {
-    delete media_;
+    delete own_media_;
+    delete media_dir_;
     delete ffmpeg_;
     delete setup_failure_;
-    media_ = nullptr;
+    own_media_ = nullptr;
+    media_dir_ = nullptr;
     ffmpeg_ = nullptr;
     setup_failure_ = nullptr;
+  }
+
+  static std::string media(std::string_view name) {
+    return path_utf8(*media_dir_ / utf8_path(name));
   }
 
   void SetUp() override {
@@ -355,10 +414,10 @@ class AudioInputFfmpeg : public ::testing::Test {
                                std::optional<double> end = std::nullopt,
                                std::size_t least_pieces = 0) {
     SCOPED_TRACE(name);
-    const std::string audio = media_->file(name);
+    const std::string audio = media(name);
     const Outcome outcome = decode(*ffmpeg_, audio, start, end);
     ASSERT_TRUE(outcome.status) << message(outcome);
-    const std::vector<float> reference = reference_samples(*ffmpeg_, *media_, audio, start, end);
+    const std::vector<float> reference = reference_samples(*ffmpeg_, audio, start, end);
     const std::vector<ExpectedPiece> expected = reference_cuts(reference, start);
     EXPECT_GE(expected.size(), least_pieces);
     ASSERT_EQ(outcome.pieces.size(), expected.size());
@@ -389,12 +448,14 @@ class AudioInputFfmpeg : public ::testing::Test {
   }
 
   static std::string* ffmpeg_;
-  static TempDir* media_;
+  static TempDir* own_media_;
+  static fs::path* media_dir_;
   static std::string* setup_failure_;
 };
 
 std::string* AudioInputFfmpeg::ffmpeg_ = nullptr;
-TempDir* AudioInputFfmpeg::media_ = nullptr;
+TempDir* AudioInputFfmpeg::own_media_ = nullptr;
+fs::path* AudioInputFfmpeg::media_dir_ = nullptr;
 std::string* AudioInputFfmpeg::setup_failure_ = nullptr;
 
 TEST_F(AudioInputFfmpeg, WavAtTheWorkingRateIsPassedThrough) {
@@ -411,7 +472,7 @@ TEST_F(AudioInputFfmpeg, LosslessAndLossyContainers) {
 TEST_F(AudioInputFfmpeg, TimeRangeShiftsEveryStart) {
   // 12.3456 s is sample 197529.6, rounded to 197530: the first piece starts at 12.345625.
   expect_reference_pieces("stereo.flac", 12.3456, 47.0, 2);
-  const Outcome outcome = decode(*ffmpeg_, media_->file("stereo.flac"), 12.3456, 47.0);
+  const Outcome outcome = decode(*ffmpeg_, media("stereo.flac"), 12.3456, 47.0);
   ASSERT_FALSE(outcome.pieces.empty());
   EXPECT_EQ(outcome.pieces[0].start, 12.345625);
 }
@@ -420,19 +481,18 @@ TEST_F(AudioInputFfmpeg, NothingDecodedIsSuccessWithoutPieces) {
   // Past the end of the file, and a range shorter than 0.1 s.
   for (auto [start, end] :
        {std::pair<double, std::optional<double>>{100.0, std::nullopt}, {3.0, 3.05}}) {
-    const Outcome outcome = decode(*ffmpeg_, media_->file("mono16k.wav"), start, end);
+    const Outcome outcome = decode(*ffmpeg_, media("mono16k.wav"), start, end);
     EXPECT_TRUE(outcome.status) << message(outcome);
     EXPECT_TRUE(outcome.pieces.empty());
   }
 }
 
 TEST_F(AudioInputFfmpeg, FormatsCodecsAndProtocolsOutsideTheWhitelistsAreRefused) {
-  expect_refused(media_->file("refused-format.aiff"), "not on whitelist");
-  expect_refused(media_->file("refused-codec.wav"), "not on whitelist");
+  expect_refused(media("refused-format.aiff"), "not on whitelist");
+  expect_refused(media("refused-codec.wav"), "not on whitelist");
   expect_refused("pipe:0", "not on whitelist");
-  expect_refused("concat:" + media_->file("mono16k.wav") + "|" + media_->file("mono16k.wav"),
-                 "not on whitelist");
-  expect_refused(media_->file("missing.wav"));
+  expect_refused("concat:" + media("mono16k.wav") + "|" + media("mono16k.wav"), "not on whitelist");
+  expect_refused(media("missing.wav"));
 }
 
 }  // namespace

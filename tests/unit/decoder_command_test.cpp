@@ -53,29 +53,35 @@ TEST(DecoderArguments, RangeStandsBeforeTheInput) {
   EXPECT_EQ(decoder_arguments("a.wav", 0.0, 30.0), expected({"-t", "30.000"}, "a.wav"));
 }
 
-TEST(DecoderArguments, LengthIsZeroWhenTheEndIsNotAfterTheStart) {
-  EXPECT_EQ(decoder_arguments("a", 10.0, 5.0), expected({"-ss", "10.000", "-t", "0.000"}, "a"));
-  EXPECT_EQ(decoder_arguments("a", 10.0, 10.0), expected({"-ss", "10.000", "-t", "0.000"}, "a"));
+// ffmpeg takes a zero length as no limit; the empty range is asked for as the shortest length it
+// honours (16 samples, which make no piece).
+TEST(DecoderArguments, EmptyRangeIsTheShortestLength) {
+  EXPECT_EQ(decoder_arguments("a", 10.0, 5.0), expected({"-ss", "10.000", "-t", "0.001"}, "a"));
+  EXPECT_EQ(decoder_arguments("a", 10.0, 10.0), expected({"-ss", "10.000", "-t", "0.001"}, "a"));
   // -0.0 - 0.0 is -0.0, which must not be written with a sign.
-  EXPECT_EQ(decoder_arguments("a", 0.0, -0.0), expected({"-t", "0.000"}, "a"));
+  EXPECT_EQ(decoder_arguments("a", 0.0, -0.0), expected({"-t", "0.001"}, "a"));
+  // A positive length that rounds to zero is empty too.
+  EXPECT_EQ(decoder_arguments("a", 1.0, 1.0004), expected({"-ss", "1.000", "-t", "0.001"}, "a"));
+  EXPECT_EQ(decoder_arguments("a", 1.0, 1.0006), expected({"-ss", "1.000", "-t", "0.001"}, "a"));
+  EXPECT_EQ(decoder_arguments("a", 1.0, 1.002), expected({"-ss", "1.000", "-t", "0.002"}, "a"));
 }
 
 TEST(DecoderArguments, NegativeOrNanStartReadsFromTheBeginning) {
   // A negative start still counts in the length: the range read from 0 is longer.
   EXPECT_EQ(decoder_arguments("a", -5.0, 10.0), expected({"-t", "15.000"}, "a"));
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  EXPECT_EQ(decoder_arguments("a", nan, 10.0), expected({"-t", "0.000"}, "a"));
+  EXPECT_EQ(decoder_arguments("a", nan, 10.0), expected({"-t", "0.001"}, "a"));
   EXPECT_EQ(decoder_arguments("a", nan, std::nullopt), expected({}, "a"));
   EXPECT_EQ(decoder_arguments("a", -0.0, std::nullopt), expected({}, "a"));
-  EXPECT_EQ(decoder_arguments("a", 0.0, nan), expected({"-t", "0.000"}, "a"));
+  EXPECT_EQ(decoder_arguments("a", 0.0, nan), expected({"-t", "0.001"}, "a"));
 }
 
 TEST(DecoderArguments, InfiniteValues) {
   const double inf = std::numeric_limits<double>::infinity();
   EXPECT_EQ(decoder_arguments("a", 0.0, inf), expected({"-t", "inf"}, "a"));
-  EXPECT_EQ(decoder_arguments("a", 1.0, -inf), expected({"-ss", "1.000", "-t", "0.000"}, "a"));
+  EXPECT_EQ(decoder_arguments("a", 1.0, -inf), expected({"-ss", "1.000", "-t", "0.001"}, "a"));
   // inf - inf is not a number.
-  EXPECT_EQ(decoder_arguments("a", inf, inf), expected({"-ss", "inf", "-t", "0.000"}, "a"));
+  EXPECT_EQ(decoder_arguments("a", inf, inf), expected({"-ss", "inf", "-t", "0.001"}, "a"));
 }
 
 TEST(DecoderArguments, MediaPathIsOneArgumentUnchanged) {
@@ -83,6 +89,14 @@ TEST(DecoderArguments, MediaPathIsOneArgumentUnchanged) {
   const Arguments arguments = decoder_arguments(path, 0.0, std::nullopt);
   EXPECT_EQ(arguments, expected({}, path));
   EXPECT_EQ(decoder_arguments("rel/x.mp3", 0.0, std::nullopt), expected({}, "rel/x.mp3"));
+}
+
+TEST(DecoderCommand, RunsTheGivenProgramUnchangedWithoutAWindow) {
+  const ToolCommand command = decoder_command("no such dir/ffmpeg", "a b.wav", 1.5, 4.0);
+  EXPECT_EQ(command.program, "no such dir/ffmpeg");
+  EXPECT_EQ(command.arguments, expected({"-ss", "1.500", "-t", "2.500"}, "a b.wav"));
+  EXPECT_EQ(command.working_directory, std::nullopt);  // the directory does not exist
+  EXPECT_EQ(command.creation_flags, CREATE_NO_WINDOW_FLAG);
 }
 
 TEST(FormatSeconds, FixedWithThreeDecimals) {

@@ -40,6 +40,10 @@ std::vector<std::string> decoder_arguments(std::string_view audio, double start,
     if (!(length > 0.0)) length = 0.0;
     arguments.push_back("-t");
     arguments.push_back(format_seconds(length));
+    // ffmpeg reads a zero length as no limit at all and would decode the rest of the file. The
+    // shortest length it honours gives 16 samples, fewer than any piece, so an empty range
+    // still yields no piece while ffmpeg still opens and checks the file.
+    if (arguments.back() == "0.000") arguments.back() = "0.001";
   }
   arguments.insert(arguments.end(), {"-i", std::string(audio), "-vn", "-ac", "1", "-ar",
                                      std::to_string(SAMPLE_RATE), "-f", "s16le", "pipe:1"});

@@ -1,0 +1,222 @@
+"""Every way a run fails, with the worker as a process: the exact error line on standard error,
+exit status 1, and exactly the records written before the failure on standard output.
+"""
+import os
+import shutil
+import subprocess
+
+import numpy as np
+import pytest
+
+import expect
+from expect import READY, piece_records, words_record
+
+SAMPLE_RATE = 16000
+
+
+def run_worker(worker, media, *options, model="tone", ffmpeg=None, env=None):
+    args = ["--model", worker.native(worker.test_data / "models" / model),
+            "--ffmpeg", ffmpeg or worker.ffmpeg, *options, worker.native(media)]
+    return worker.run(args, env=env, timeout=240)
+
+
+def hello_world(worker):
+    return worker.test_data / "media" / "hello-world.wav"
+
+
+def check_failure(result, worker, stdout, error_line, cpu_fallback=False):
+    assert expect.worker_stderr(worker, result.stderr, cpu_fallback) == error_line
+    assert result.stdout == stdout
+    assert result.returncode == 1
+
+
+def test_bad_command_line(worker):
+    check_failure(worker.run([], timeout=120), worker, b"", b"error: --model is required\n")
+    result = run_worker(worker, hello_world(worker), "--batch", "x")
+    check_failure(result, worker, b"", b"error: --batch: invalid digit found in string\n")
+
+
+@pytest.mark.parametrize("model", ["broken-not-onnx", "broken-bad-graph",
+                                   "broken-missing-metadata", "broken-tokens-mismatch",
+                                   "broken-missing-files", "no-such-directory"])
+def test_model_that_cannot_be_loaded(worker, model):
+    # The library itself would abort or exit with 255 on most of these; the worker reports each
+    # as the one load failure, before any record.
+    directory = worker.native(worker.test_data / "models" / model)
+    check_failure(run_worker(worker, hello_world(worker), model=model), worker, b"",
+                  f"error: failed to load model from {directory}\n".encode())
+
+
+def test_missing_ffmpeg(worker, tmp_path):
+    missing = worker.native(tmp_path / ("ffmpeg.exe" if worker.windows else "ffmpeg"))
+    result = run_worker(worker, hello_world(worker), ffmpeg=missing)
+    assert result.stdout == READY
+    assert result.returncode == 1
+    error = expect.worker_stderr(worker, result.stderr)
+    if worker.windows:
+        # The system's text comes from wine; only the frame and the code are fixed.
+        assert error.startswith(b"error: start ffmpeg: ") and error.endswith(b" (os error 2)\n")
+        assert error.count(b"\n") == 1
+    else:
+        assert error == b"error: start ffmpeg: No such file or directory (os error 2)\n"
+
+
+def test_ffmpeg_cannot_open_the_media(worker, tmp_path):
+    media = tmp_path / "gone.wav"
+    check_failure(run_worker(worker, media), worker, READY,
+                  f"error: ffmpeg failed: {worker.native(media)}: No such file or directory\n"
+                  .encode())
+
+
+def test_ffmpeg_refuses_a_container_outside_the_whitelist(worker, tmp_path):
+    media = tmp_path / "hello.aiff"
+    subprocess.run(["/usr/bin/ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-i",
+                    str(hello_world(worker)), str(media)], check=True)
+    result = run_worker(worker, media)
+    assert result.stdout == READY
+    assert result.returncode == 1
+    error = expect.worker_stderr(worker, result.stderr)
+    assert error.startswith(b"error: ffmpeg failed: ") and error.endswith(b"\n")
+    assert b"Format not on whitelist" in error
+
+
+def standin_samples(count):
+    """The samples the stand-in decoder writes: sample i is (i * 2654435761 mod 2^64) >> 13,
+    taken as a signed 16-bit value."""
+    index = np.arange(count, dtype=np.uint64)
+    return ((index * np.uint64(2654435761)) >> np.uint64(13)).astype(np.uint16).view(np.int16)
+
+
+def test_decoder_failing_after_a_piece(worker):
+    # 35 s of samples, then two lines on standard error and exit code 1: the piece cut from the
+    # first 30 s is decoded and written, the rest is dropped, then the decoder's trimmed text.
+    result = run_worker(worker, "fail-after-output", ffmpeg=worker.standin("standin_decoder"))
+    assert expect.worker_stderr(worker, result.stderr) == \
+        "error: ffmpeg failed: first problem\r\nsecond problem \u2717\n".encode()
+    assert result.returncode == 1
+    (_, cut), _ = expect.tone_encoder.worker_cuts(standin_samples(35 * SAMPLE_RATE))
+    records = expect.records(result.stdout)
+    assert records[0] == {"ready": True} and len(records) == 2
+    end = cut / SAMPLE_RATE
+    assert records[1]["end"] == end
+    # What the tone model hears in the stand-in's noise is not known in advance, but the record
+    # must be the worker's form of whatever it is.
+    assert result.stdout.split(b"\n")[1] + b"\n" == words_record(end, records[1]["words"])
+    assert all(0 <= w["start"] <= w["end"] <= end + 0.5 for w in records[1]["words"])
+
+
+def test_decoder_failing_with_only_blank_lines(worker):
+    result = run_worker(worker, "blank-lines", ffmpeg=worker.standin("standin_decoder"))
+    check_failure(result, worker, READY, b"error: ffmpeg failed: \n")
+
+
+def broken_pipe_line(worker, error):
+    if worker.windows:
+        # 232 when a wine process closed the reading end, 233 for a Linux reader.
+        assert error.startswith(b"error: ")
+        assert error.endswith((b" (os error 232)\n", b" (os error 233)\n"))
+        assert error.count(b"\n") == 1
+    else:
+        assert error == b"error: Broken pipe (os error 32)\n"
+
+
+def close_stdout_after(process, count):
+    """Reads `count` records, then closes the reading end of the worker's standard output."""
+    lines = [process.stdout.readline() for _ in range(count)]
+    process.stdout.close()
+    return b"".join(lines)
+
+
+@pytest.mark.parametrize("processors", [None, 26])
+def test_standard_output_closed_by_the_host(worker, processors_env, processors):
+    # An endless decoder: the audio thread is still busy (or blocked on the full queue) when a
+    # record cannot be written; the worker ends with the write error and does not wait for it.
+    args = ["--model", worker.native(worker.test_data / "models" / "tone"),
+            "--ffmpeg", worker.standin("standin_decoder"), "endless"]
+    env = processors_env(processors) if processors else None
+    process = worker.start(args, env=env)
+    assert close_stdout_after(process, 2) == READY + words_record(20.01, [])
+    _, error = process.communicate(timeout=60)
+    assert process.returncode == 1
+    broken_pipe_line(worker, expect.worker_stderr(worker, error))
+
+
+def test_standard_output_closed_while_a_real_decoder_runs(worker):
+    # The first words record of the heavy model takes a while to decode: closing right after the
+    # ready record makes its write fail.
+    process = worker.start(["--model", worker.native(worker.test_data / "models" / "tone-heavy"),
+                            "--ffmpeg", worker.ffmpeg,
+                            worker.native(worker.test_data / "media" / "speech-45s.wav")])
+    assert close_stdout_after(process, 1) == READY
+    _, error = process.communicate(timeout=60)
+    assert process.returncode == 1
+    broken_pipe_line(worker, expect.worker_stderr(worker, error))
+
+
+# --- The ONNX Runtime origin check of cuda runs --------------------------------------------------
+
+
+def refused_runtime_line(path):
+    return (f"error: Windows' own ONNX Runtime ({path}) was loaded instead of the GPU add-on's\n"
+            .encode())
+
+
+def loaded_runtime_path(worker):
+    """Where the Linux worker's libonnxruntime.so is loaded from: beside the executable."""
+    return str((worker.build_dir / "libonnxruntime.so").resolve())
+
+
+@pytest.mark.parametrize("system_root", ["build", "BUILD", ""])
+def test_cuda_refused_when_the_runtime_lies_under_system_root(worker, system_root):
+    # On Linux the check compares the loaded libonnxruntime.so with SystemRoot the same way:
+    # lower-cased on both sides, a plain prefix (an empty one matches everything).
+    if worker.windows:
+        pytest.skip("SystemRoot is wine's own under wine; see the system32 test")
+    runtime = loaded_runtime_path(worker)
+    root = {"build": os.path.dirname(runtime), "BUILD": os.path.dirname(runtime).upper(),
+            "": ""}[system_root]
+    result = run_worker(worker, hello_world(worker), "--provider", "cuda",
+                        env={"SystemRoot": root})
+    check_failure(result, worker, b"", refused_runtime_line(runtime.lower()))
+
+
+def test_cuda_accepted_when_the_runtime_lies_elsewhere(worker):
+    # SystemRoot unset on Linux (c:\windows then), the add-on's directory under wine. The library
+    # has no GPU support here and says once that it falls back to the cpu; the run is complete.
+    assert worker.windows or "SystemRoot" not in os.environ
+    result = run_worker(worker, hello_world(worker), "--provider", "cuda")
+    assert expect.worker_stderr(worker, result.stderr, cpu_fallback=True) == b""
+    document = expect.load_expected(worker.test_data, "hello-world")
+    assert result.stdout == READY + piece_records(document["pieces"])
+    assert result.returncode == 0
+
+
+def test_cpu_run_makes_no_origin_check(worker):
+    if worker.windows:
+        pytest.skip("SystemRoot is wine's own under wine")
+    root = os.path.dirname(loaded_runtime_path(worker))
+    result = run_worker(worker, hello_world(worker), "--provider", "cpu", env={"SystemRoot": root})
+    document = expect.load_expected(worker.test_data, "hello-world")
+    assert expect.worker_stderr(worker, result.stderr) == b""
+    assert result.stdout == READY + piece_records(document["pieces"])
+    assert result.returncode == 0
+
+
+def test_cuda_refused_with_the_runtime_of_system32_under_wine(worker, tmp_path):
+    # The worker alone with the speech library in a directory of its own, and onnxruntime.dll only
+    # in the prefix's system32: the loader takes that one, which the check refuses.
+    if not worker.windows:
+        pytest.skip("wine only")
+    prefix = os.environ.get("WINEPREFIX") or str(expect.ROOT / "build" / "wine-prefix")
+    system32_runtime = os.path.join(prefix, "drive_c", "windows", "system32", "onnxruntime.dll")
+    assert not os.path.exists(system32_runtime), "a runtime is already in the prefix's system32"
+    shutil.copy(worker.exe, tmp_path)
+    shutil.copy(worker.build_dir / "sherpa-onnx-c-api.dll", tmp_path)
+    worker.exe = tmp_path / worker.exe.name
+    try:
+        shutil.copy(worker.build_dir / "onnxruntime.dll", system32_runtime)
+        result = run_worker(worker, hello_world(worker), "--provider", "cuda")
+    finally:
+        os.remove(system32_runtime)
+    check_failure(result, worker, b"",
+                  refused_runtime_line("c:\\windows\\system32\\onnxruntime.dll"))
