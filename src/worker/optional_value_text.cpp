@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "core/platform/text.h"
+#include "core/text/utf8.h"
 
 namespace tw {
 
@@ -56,20 +56,19 @@ std::string escape(char32_t code_point) {
 
 std::string optional_value_text(std::optional<std::string_view> value) {
   if (!value) return "None";
-  // Through UTF-16, where invalid bytes have already become U+FFFD and every code point is one
-  // unit or one surrogate pair.
-  std::u16string units = utf8_to_utf16(*value);
+  std::string_view rest = *value;
   std::string out = "Some(\"";
-  for (std::size_t i = 0; i < units.size();) {
-    char32_t code_point = units[i];
-    std::size_t length = 1;
-    if (code_point >= 0xD800 && code_point <= 0xDBFF && i + 1 < units.size()) {
-      code_point = 0x10000 + ((code_point - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-      length = 2;
+  while (!rest.empty()) {
+    const DecodedCodePoint decoded = decode_utf8(rest);
+    const char32_t code_point =
+        decoded.code_point == INVALID_CODE_POINT ? REPLACEMENT_CHARACTER : decoded.code_point;
+    const std::string escaped = escape(code_point);
+    if (escaped.empty()) {
+      append_utf8(out, code_point);
+    } else {
+      out += escaped;
     }
-    std::string escaped = escape(code_point);
-    out += escaped.empty() ? utf16_to_utf8(std::u16string_view(units).substr(i, length)) : escaped;
-    i += length;
+    rest.remove_prefix(decoded.length);
   }
   out += "\")";
   return out;

@@ -19,7 +19,7 @@
 #include "core/platform/loaded_module.h"
 #include "core/platform/process_arguments.h"
 #include "core/platform/std_streams.h"
-#include "core/platform/text.h"
+#include "core/text/utf16.h"
 #include "worker/entry.h"
 #include "worker/onnx_runtime_origin.h"
 

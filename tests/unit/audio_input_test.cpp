@@ -15,6 +15,7 @@
 #include "core/audio/error_output.h"
 #include "core/platform/paths.h"
 #include "core/platform/process.h"
+#include "core/text/white_space.h"
 #include "core/tools/child_registry.h"
 #include "process_test_support.h"
 
@@ -441,7 +442,7 @@ class AudioInputFfmpeg : public ::testing::Test {
     const std::string reason = text.substr(15);
     EXPECT_FALSE(reason.empty());
     EXPECT_NE(reason.find(reason_part), std::string::npos) << reason;
-    EXPECT_EQ(trim_white_space(reason), reason);
+    EXPECT_EQ(trim_unicode_white_space(reason), reason);
     EXPECT_TRUE(outcome.pieces.empty());
     expect_registry_empty();
   }

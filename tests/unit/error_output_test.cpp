@@ -4,43 +4,13 @@
 
 #include <string>
 
+#include "core/text/utf8.h"
+
 namespace tw {
 namespace {
 
 void append(ErrorOutput& output, std::string_view text) {
   output.append(std::as_bytes(std::span(text.data(), text.size())));
-}
-
-TEST(TrimWhiteSpace, RemovesEveryUnicodeWhiteSpaceAtBothEnds) {
-  const std::string all_spaces =
-      "\t\n\v\f\r \xC2\x85\xC2\xA0\xE1\x9A\x80\xE2\x80\x80\xE2\x80\x81\xE2\x80\x82\xE2\x80\x83"
-      "\xE2\x80\x84\xE2\x80\x85\xE2\x80\x86\xE2\x80\x87\xE2\x80\x88\xE2\x80\x89\xE2\x80\x8A"
-      "\xE2\x80\xA8\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\x9F\xE3\x80\x80";
-  EXPECT_EQ(trim_white_space(all_spaces + "a b\n\nc" + all_spaces), "a b\n\nc");
-  EXPECT_EQ(trim_white_space(all_spaces), "");
-  EXPECT_EQ(trim_white_space("\n\n"), "");
-  EXPECT_EQ(trim_white_space(""), "");
-}
-
-TEST(TrimWhiteSpace, KeepsCharactersThatOnlyLookBlank) {
-  // U+200B ZERO WIDTH SPACE, U+FEFF and U+180E are not White_Space; U+0085's bytes inside
-  // another character are not a space either.
-  EXPECT_EQ(trim_white_space("\xE2\x80\x8Bx\xEF\xBB\xBF"), "\xE2\x80\x8Bx\xEF\xBB\xBF");
-  EXPECT_EQ(trim_white_space("x\xE1\xA0\x8E"), "x\xE1\xA0\x8E");
-  EXPECT_EQ(trim_white_space("\xC2\x84x"), "\xC2\x84x");
-}
-
-TEST(Utf8, ValidAndInvalidForms) {
-  EXPECT_TRUE(is_valid_utf8(""));
-  EXPECT_TRUE(is_valid_utf8("plain, \xC3\xA9, \xE9\x9F\xB3, \xF0\x9F\x8E\xB5"));
-  EXPECT_TRUE(is_valid_utf8("\xF4\x8F\xBF\xBF"));   // U+10FFFF
-  EXPECT_FALSE(is_valid_utf8("\xF4\x90\x80\x80"));  // past U+10FFFF
-  EXPECT_FALSE(is_valid_utf8("\xC0\xAF"));          // overlong
-  EXPECT_FALSE(is_valid_utf8("\xE0\x80\xAF"));      // overlong
-  EXPECT_FALSE(is_valid_utf8("\xED\xA0\x80"));      // surrogate
-  EXPECT_FALSE(is_valid_utf8("\xE9\x9F"));          // cut short
-  EXPECT_FALSE(is_valid_utf8("a\x80z"));            // stray continuation
-  EXPECT_FALSE(is_valid_utf8("latin-1 \xE9t\xE9"));
 }
 
 TEST(ErrorOutput, KeepsShortOutputWhole) {

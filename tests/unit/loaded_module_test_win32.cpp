@@ -7,8 +7,8 @@
 #include <filesystem>
 
 #include "core/platform/paths.h"
-#include "core/platform/text.h"
 #include "core/platform/unicode_lower.h"
+#include "core/text/utf16.h"
 
 namespace tw {
 namespace {

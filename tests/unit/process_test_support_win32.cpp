@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/platform/text.h"
+#include "core/text/utf16.h"
 #include "process_test_support.h"
 
 namespace tw::test {

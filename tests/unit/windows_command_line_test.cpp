@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/platform/text.h"
+#include "core/text/utf16.h"
 
 namespace tw {
 namespace {

@@ -1,8 +1,8 @@
 #include "core/asr/read_words.h"
 
 #include "core/asr/result_json.h"
-#include "core/asr/utf8_repair.h"
 #include "core/asr/word_timing.h"
+#include "core/text/utf8.h"
 
 namespace tw {
 

@@ -10,6 +10,7 @@
 #include "core/audio/pcm_converter.h"
 #include "core/audio/piece_cutter.h"
 #include "core/platform/process.h"
+#include "core/text/white_space.h"
 #include "core/tools/child_registry.h"
 #include "core/tools/kill_process_trees.h"
 
@@ -80,7 +81,7 @@ Status run_audio_input(double start, std::optional<double> end, std::string ffmp
   }
   error_reader.join();
   if (!error && *exit_code != 0) {
-    error = Error("ffmpeg failed: " + std::string(trim_white_space(error_text)));
+    error = Error("ffmpeg failed: " + std::string(trim_unicode_white_space(error_text)));
   }
 
   output.close();

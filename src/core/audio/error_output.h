@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <span>
 #include <string>
-#include <string_view>
 
 namespace tw {
 
@@ -33,12 +32,5 @@ class ErrorOutput {
   std::string tail_;  // the bytes after the head, trimmed to the tail limit now and then
   std::uint64_t total_ = 0;
 };
-
-// `text` without leading and trailing Unicode White_Space (line ends included). `text` must be
-// valid UTF-8.
-std::string_view trim_white_space(std::string_view text);
-
-// Whether `bytes` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
-bool is_valid_utf8(std::string_view bytes);
 
 }  // namespace tw

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/platform/loaded_module.h"
-#include "core/platform/text.h"
+#include "core/text/utf16.h"
 
 namespace tw {
 namespace {

@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "core/platform/os_error.h"
-#include "core/platform/text.h"
+#include "core/text/utf16.h"
 
 namespace tw {
 

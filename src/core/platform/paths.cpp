@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "core/platform/text.h"
+#include "core/text/utf16.h"
 
 namespace tw {
 

@@ -1,8 +1,8 @@
 #include <windows.h>
 
 #include "core/platform/process_arguments.h"
-#include "core/platform/text.h"
 #include "core/platform/windows_command_line.h"
+#include "core/text/utf16.h"
 
 namespace tw {
 

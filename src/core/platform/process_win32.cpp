@@ -14,8 +14,8 @@
 #include "core/platform/fail_fast.h"
 #include "core/platform/os_error.h"
 #include "core/platform/process.h"
-#include "core/platform/text.h"
 #include "core/platform/windows_command_line.h"
+#include "core/text/utf16.h"
 
 namespace tw {
 

@@ -4,7 +4,7 @@
 
 #include "core/platform/os_error.h"
 #include "core/platform/std_streams.h"
-#include "core/platform/text.h"
+#include "core/text/utf16.h"
 
 namespace tw {
 namespace {

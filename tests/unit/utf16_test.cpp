@@ -1,4 +1,4 @@
-#include "core/platform/text.h"
+#include "core/text/utf16.h"
 
 #include <gtest/gtest.h>
 
