@@ -97,6 +97,13 @@ def tree_members(sessions, marker):
     return members
 
 
+def command_line(pid):
+    try:
+        return Path(f"/proc/{pid}/cmdline").read_bytes().replace(b"\0", b" ").decode(errors="replace")
+    except OSError:
+        return "?"
+
+
 class Worker:
     def __init__(self, build_dir, platform, test_data):
         self.build_dir = Path(build_dir)
@@ -171,7 +178,7 @@ def worker(request):
     options = request.config.option
     w = Worker(options.build_dir, options.platform, options.test_data)
     yield w
-    left = w.leftovers()
+    left = {pid: command_line(pid) for pid in w.leftovers()}
     w.kill_all()
     assert not left, f"processes left behind: {left}"
 

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <span>
 #include <utility>
 
@@ -101,5 +102,14 @@ Result<ChildProcess> start_process(const ToolCommand& command, Stdio input, Stdi
 // has been waited for, since its id may be reused after that). Any other id is ignored.
 // Safe to call from any thread.
 void end_process_tree(std::uint32_t id);
+
+// Lets a process start that is under way finish (for a bounded time) and blocks every later one,
+// for the rest of the process's life. Called on the way out: a Windows child is created
+// suspended and resumed once it is in its job, so an exit in between would leave it suspended
+// and outside any job for ever.
+void stop_process_starts();
+
+// Held by start_process from creation until the child runs in its job.
+std::timed_mutex& process_start_lock();
 
 }  // namespace tw

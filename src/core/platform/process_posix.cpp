@@ -274,6 +274,7 @@ Result<ChildProcess> ProcessStarter::start(const ToolCommand& command, Stdio inp
 
 Result<ChildProcess> start_process(const ToolCommand& command, Stdio input, Stdio output,
                                    Stdio error) {
+  std::lock_guard starting(process_start_lock());
   return ProcessStarter::start(command, input, output, error);
 }
 

@@ -1,8 +1,9 @@
+#include <unistd.h>
 #include <cerrno>
 #include <chrono>
-#include <unistd.h>
 
 #include "core/platform/os_error.h"
+#include "core/platform/process.h"
 #include "core/platform/std_streams.h"
 
 namespace tw {
@@ -46,8 +47,9 @@ std::size_t read_stdin(std::span<char> buffer) {
 }
 
 void exit_process(int status) {
-  // A record being written may complete; none starts after this.
+  // A record being written may complete; none starts after this, and no child is left half-started.
   (void)stdout_lock().try_lock_for(std::chrono::seconds(2));
+  stop_process_starts();
   _exit(status);
 }
 

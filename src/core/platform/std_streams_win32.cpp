@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "core/platform/os_error.h"
+#include "core/platform/process.h"
 #include "core/platform/std_streams.h"
 #include "core/text/utf16.h"
 
@@ -82,8 +83,9 @@ std::size_t read_stdin(std::span<char> buffer) {
 }
 
 void exit_process(int status) {
-  // A record being written may complete; none starts after this.
+  // A record being written may complete; none starts after this, and no child is left half-started.
   (void)stdout_lock().try_lock_for(std::chrono::seconds(2));
+  stop_process_starts();
   // Other threads may still run: end the process without static destructors or DLL detach code.
   TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
   ExitProcess(static_cast<UINT>(status));
