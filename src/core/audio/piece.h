@@ -11,7 +11,7 @@ inline constexpr std::int32_t SAMPLE_RATE = 16000;
 
 struct Piece {
   std::vector<float> samples;  // mono, SAMPLE_RATE, 16-bit PCM values times 2^-15; never empty
-  double start = 0.0;          // seconds from the beginning of the file, the --start offset included
+  double start = 0.0;  // seconds from the beginning of the file, the --start offset included
 
   double end() const { return static_cast<double>(samples.size()) / 16000.0 + start; }
 };

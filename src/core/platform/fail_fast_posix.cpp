@@ -1,8 +1,8 @@
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <csignal>
 #include <cstdlib>
 #include <string>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include "core/platform/fail_fast.h"
 

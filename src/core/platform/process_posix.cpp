@@ -285,19 +285,6 @@ void end_process_tree(std::uint32_t id) {
   if (live_children().pids.contains(pid)) ::kill(-pid, SIGKILL);
 }
 
-PipeReader::~PipeReader() { close(); }
-
-PipeReader::PipeReader(PipeReader&& other) noexcept
-    : handle_(std::exchange(other.handle_, NO_HANDLE)) {}
-
-PipeReader& PipeReader::operator=(PipeReader&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = std::exchange(other.handle_, NO_HANDLE);
-  }
-  return *this;
-}
-
 Result<std::size_t> PipeReader::read(std::span<std::byte> buffer) {
   if (handle_ == NO_HANDLE) return 0;
   while (true) {
@@ -310,29 +297,6 @@ Result<std::size_t> PipeReader::read(std::span<std::byte> buffer) {
 void PipeReader::close() {
   if (handle_ != NO_HANDLE) ::close(static_cast<int>(handle_));
   handle_ = NO_HANDLE;
-}
-
-ChildProcess::~ChildProcess() { release(); }
-
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept
-    : id_(std::exchange(other.id_, 0)),
-      handle_(std::exchange(other.handle_, -1)),
-      waited_(other.waited_),
-      exit_code_(other.exit_code_),
-      output_(std::move(other.output_)),
-      error_output_(std::move(other.error_output_)) {}
-
-ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
-  if (this != &other) {
-    release();
-    id_ = std::exchange(other.id_, 0);
-    handle_ = std::exchange(other.handle_, -1);
-    waited_ = other.waited_;
-    exit_code_ = other.exit_code_;
-    output_ = std::move(other.output_);
-    error_output_ = std::move(other.error_output_);
-  }
-  return *this;
 }
 
 void ChildProcess::release() {

@@ -252,19 +252,6 @@ void end_process_tree(std::uint32_t id) {
   if (entry != jobs().by_id.end()) TerminateJobObject(entry->second, 1);
 }
 
-PipeReader::~PipeReader() { close(); }
-
-PipeReader::PipeReader(PipeReader&& other) noexcept
-    : handle_(std::exchange(other.handle_, NO_HANDLE)) {}
-
-PipeReader& PipeReader::operator=(PipeReader&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = std::exchange(other.handle_, NO_HANDLE);
-  }
-  return *this;
-}
-
 Result<std::size_t> PipeReader::read(std::span<std::byte> buffer) {
   if (handle_ == NO_HANDLE || buffer.empty()) return 0;
   const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), MAXDWORD));
@@ -280,29 +267,6 @@ Result<std::size_t> PipeReader::read(std::span<std::byte> buffer) {
 void PipeReader::close() {
   if (handle_ != NO_HANDLE) CloseHandle(as_handle(handle_));
   handle_ = NO_HANDLE;
-}
-
-ChildProcess::~ChildProcess() { release(); }
-
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept
-    : id_(std::exchange(other.id_, 0)),
-      handle_(std::exchange(other.handle_, -1)),
-      waited_(other.waited_),
-      exit_code_(other.exit_code_),
-      output_(std::move(other.output_)),
-      error_output_(std::move(other.error_output_)) {}
-
-ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
-  if (this != &other) {
-    release();
-    id_ = std::exchange(other.id_, 0);
-    handle_ = std::exchange(other.handle_, -1);
-    waited_ = other.waited_;
-    exit_code_ = other.exit_code_;
-    output_ = std::move(other.output_);
-    error_output_ = std::move(other.error_output_);
-  }
-  return *this;
 }
 
 void ChildProcess::release() {
