@@ -21,6 +21,8 @@
 #include <thread>
 #include <vector>
 
+#include "grandchild.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -84,37 +86,6 @@ unsigned long own_id() {
 #endif
 }
 
-// The grandchild's id, or 0 when it could not be started. It inherits the standard handles.
-unsigned long start_grandchild() {
-#ifdef _WIN32
-  std::vector<wchar_t> self(32768);
-  const DWORD length = GetModuleFileNameW(nullptr, self.data(), 32768);
-  if (length == 0 || length >= 32768) return 0;
-  std::wstring line = L"\"" + std::wstring(self.data(), length) + L"\" -i grandchild";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  PROCESS_INFORMATION info{};
-  if (!CreateProcessW(self.data(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                      nullptr, &startup, &info)) {
-    return 0;
-  }
-  CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
-  return info.dwProcessId;
-#else
-  const pid_t pid = fork();
-  if (pid == 0) {
-    std::this_thread::sleep_for(std::chrono::minutes(5));
-    _exit(0);
-  }
-  return pid > 0 ? static_cast<unsigned long>(pid) : 0;
-#endif
-}
-
 int run(const std::vector<std::string>& arguments) {
   std::string input;
   for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
@@ -159,7 +130,7 @@ int run(const std::vector<std::string>& arguments) {
   }
   if (behaviour == "endless") return write_endlessly();
   if (behaviour == "endless-tree") {
-    const unsigned long grandchild = start_grandchild();
+    const unsigned long grandchild = start_grandchild(L"-i grandchild", std::chrono::minutes(5));
     if (grandchild == 0) return 5;
     if (id_file.is_open()) id_file << grandchild << std::endl;
     id_file.close();

@@ -9,6 +9,8 @@
 #include <string>
 #include <thread>
 
+#include "grandchild.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -19,43 +21,12 @@ namespace {
 
 constexpr auto LIFETIME = std::chrono::seconds(60);
 
-// The grandchild's id, or 0 when it could not be started.
-unsigned long start_grandchild() {
-#ifdef _WIN32
-  wchar_t self[32768];
-  DWORD length = GetModuleFileNameW(nullptr, self, 32768);
-  if (length == 0 || length >= 32768) return 0;
-  std::wstring line = L"\"" + std::wstring(self, length) + L"\" grandchild";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  PROCESS_INFORMATION info{};
-  if (!CreateProcessW(self, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                      &startup, &info)) {
-    return 0;
-  }
-  CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
-  return info.dwProcessId;
-#else
-  pid_t pid = fork();
-  if (pid == 0) {
-    std::this_thread::sleep_for(LIFETIME);
-    _exit(0);
-  }
-  return pid > 0 ? static_cast<unsigned long>(pid) : 0;
-#endif
-}
-
 int run(bool grandchild, bool leave) {
   if (grandchild) {
     std::this_thread::sleep_for(LIFETIME);
     return 0;
   }
-  unsigned long id = start_grandchild();
+  unsigned long id = start_grandchild(L"grandchild", LIFETIME);
   if (id == 0) return 2;
   std::string line = std::to_string(id) + "\n";
   std::fwrite(line.data(), 1, line.size(), stdout);
