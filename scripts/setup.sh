@@ -12,6 +12,7 @@ packages=(
   wine64 ffmpeg
   python3 python3-onnx python3-numpy python3-pytest openssl
   clang-19 libclang-rt-19-dev parallel
+  zip python3-pefile
 )
 # npm comes with the machine's Node.js where there is one; Debian's own otherwise.
 command -v npm >/dev/null 2>&1 || packages+=(npm)

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Builds the release packages into dist/: transcribe-worker-<version>-linux-x64.tar.gz and
+# transcribe-worker-<version>-windows-x64.zip, or only those of the platforms named.
+#   scripts/package.sh [linux] [windows]
+# Each holds one folder of that name: the shipped programs with the speech library and ONNX
+# Runtime beside them and VERSION (cmake --install), README.md for host authors (cut from the
+# project README), LICENSE, THIRD-PARTY-NOTICES and SHA256SUMS over all of them. The version is
+# `git describe --tags --always --dirty`, read by the build.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+platforms=("$@")
+[ ${#platforms[@]} -gt 0 ] || platforms=(linux windows)
+
+for platform in "${platforms[@]}"; do
+  case "$platform" in
+    linux | windows) ;;
+    *) echo "usage: scripts/package.sh [linux] [windows]" >&2; exit 2 ;;
+  esac
+  build="build/$platform"
+  bash scripts/build.sh "$platform" tw_shipped_programs >/dev/null
+  version=$(cat "$build/version/VERSION")
+  name="transcribe-worker-$version-$platform-x64"
+  staging="$build/package"
+  folder="$staging/$name"
+  rm -rf "$staging"
+  mkdir -p "$folder" dist
+
+  cmake --install "$build" --prefix "$folder" --strip >/dev/null
+  /usr/bin/python3 scripts/host_readme.py README.md "$version" >"$folder/README.md"
+  cp LICENSE "$folder/LICENSE"
+  sed -e '/^@APACHE-2.0@$/{r /usr/share/common-licenses/Apache-2.0' -e 'd}' \
+    packaging/THIRD-PARTY-NOTICES.in >"$folder/THIRD-PARTY-NOTICES"
+  (cd "$folder" && find . -type f ! -name SHA256SUMS -printf '%P\n' | LC_ALL=C sort |
+    xargs -d '\n' sha256sum >SHA256SUMS)
+
+  if [ "$platform" = windows ]; then
+    archive="dist/$name.zip"
+    rm -f "$archive"
+    (cd "$staging" && zip -qrX9 "$root/$archive" "$name")
+  else
+    archive="dist/$name.tar.gz"
+    tar --sort=name --owner=0 --group=0 --numeric-owner -czf "$archive" -C "$staging" "$name"
+  fi
+  echo "$archive"
+done
