@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up if needed, builds every configuration and runs every test: the Linux build, the
-# sanitizer builds' unit tests, and the Windows build under wine. Exits non-zero on any failure.
+# sanitizer builds' unit tests, the Windows build under wine, and the release packages made from
+# the Linux and Windows builds. Exits non-zero on any failure.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -30,6 +31,14 @@ trap wine_prefix_stop EXIT
 # gets one more run. A test that fails with output of its own fails both runs.
 run "test windows (wine)" ctest --test-dir build/windows --output-on-failure -j 2 \
   --repeat until-pass:2
+
+# The release packages, each unpacked and run as a host author would (the Windows one under wine).
+run "package" bash scripts/package.sh
+for platform in linux windows; do
+  run "test package $platform" /usr/bin/python3 -m pytest -q -p no:cacheprovider \
+    tests/e2e/test_package.py --dist dist --platform "$platform" --build-dir "build/$platform" \
+    --test-data "build/$platform/test-data"
+done
 
 if [ ${#failed[@]} -gt 0 ]; then
   printf 'failed: %s\n' "${failed[@]}"

@@ -22,6 +22,7 @@ def pytest_addoption(parser):
     parser.addoption("--build-dir", required=True)
     parser.addoption("--platform", choices=["linux", "windows"], required=True)
     parser.addoption("--test-data", required=True)
+    parser.addoption("--dist", default=None, help="folder of the release packages to test")
 
 
 MARKER = "TW_TEST_RUN"
