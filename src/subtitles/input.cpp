@@ -41,6 +41,10 @@ std::optional<std::string> LineReader::next() {
 
 Result<LineReader> open_input(const std::optional<std::string>& path) {
   if (!path || *path == "-") return LineReader(read_stdin);
+  // A directory opens as a stream on some systems and then reads as empty.
+  if (is_existing_directory(utf8_path(*path))) {
+    return fail("cannot read " + *path, Error("it is a folder"));
+  }
   auto file = std::make_shared<std::ifstream>(utf8_path(*path), std::ios::binary);
   if (!*file) {
     return fail("cannot read " + *path, Error(std::generic_category().message(errno)));
