@@ -17,7 +17,8 @@ usage: scripts/transcribe-many.sh --model DIR --ffmpeg PATH [--out DIR] [--forma
   --bin DIR            folder with transcribe-worker and transcribe-subtitles
                        (default: build/linux of this repository)
   FILE_OR_LIST         a media file, or a list of them (a file ending in .list or .txt, one
-                       path a line; blank lines and lines starting with # are skipped)
+                       path a line, relative to the current folder; blank lines and lines
+                       starting with # are skipped)
 USAGE
 }
 
@@ -64,6 +65,7 @@ for program in transcribe-worker transcribe-subtitles; do
   [ -x "$bin/$program" ] || die "$bin/$program is missing (build it, or name its folder with --bin)"
 done
 IFS=, read -r -a format_list <<<"$formats"
+[ ${#format_list[@]} -gt 0 ] || die "--formats names no format"
 for format in "${format_list[@]}"; do
   case "$format" in jsonl | srt | vtt | txt | json) ;; *) die "unknown format $format" ;; esac
 done
@@ -86,6 +88,11 @@ out=$(cd "$out" && pwd)
 bin=$(absolute "$bin") model=$(absolute "$model")
 case "$ffmpeg" in */*) ffmpeg=$(absolute "$ffmpeg") ;; esac
 
+is_complete() {  # whether every output of the file named $1 is in place
+  local format
+  for format in "${format_list[@]}"; do [ -f "$out/$1.$format" ] || return 1; done
+}
+
 # The outputs are named after the media file without its extension; two inputs may not share one.
 declare -A seen=()
 todo=() done_count=0
@@ -93,9 +100,7 @@ for file in "${media[@]}"; do
   name=$(output_name "$file")
   [ -z "${seen[$name]:-}" ] || die "$file and ${seen[$name]} would both write $out/$name.*"
   seen[$name]=$file
-  complete=1
-  for format in "${format_list[@]}"; do [ -f "$out/$name.$format" ] || complete=0; done
-  if [ $complete = 1 ]; then done_count=$((done_count + 1)); else todo+=("$file"); fi
+  if is_complete "$name"; then done_count=$((done_count + 1)); else todo+=("$file"); fi
 done
 
 # One file, run by parallel on whichever machine it chose; everything it needs is in its
@@ -153,7 +158,7 @@ for file in "${todo[@]}"; do
   name=$(output_name "$file")
   if [ -f "$out/$name.error" ]; then
     failed+=("$file")
-  elif [ -f "$out/$name.${format_list[0]}" ]; then
+  elif is_complete "$name"; then
     transcribed=$((transcribed + 1))
   else
     unfinished+=("$file")
