@@ -11,7 +11,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine64 ffmpeg
   python3 python3-onnx python3-numpy python3-pytest openssl
-  clang-19 libclang-rt-19-dev parallel
+  clang-19 libclang-rt-19-dev parallel fonts-dejavu-core
   zip python3-pefile
 )
 # npm comes with the machine's Node.js where there is one; Debian's own otherwise.

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "worker/number_syntax.h"
+#include "core/number_syntax.h"
 #include "worker/optional_value_text.h"
 
 namespace tw {

@@ -4,8 +4,8 @@
 #include <mutex>
 #include <string>
 
+#include "core/json/json_writer.h"
 #include "core/platform/std_streams.h"
-#include "worker/json_writer.h"
 
 namespace tw {
 namespace {

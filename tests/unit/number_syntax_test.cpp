@@ -1,4 +1,4 @@
-#include "worker/number_syntax.h"
+#include "core/number_syntax.h"
 
 #include <gtest/gtest.h>
 

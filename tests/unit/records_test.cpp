@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "worker/json_writer.h"
+#include "core/json/json_writer.h"
 
 namespace tw {
 namespace {

@@ -1,4 +1,4 @@
-#include "worker/json_number.h"
+#include "core/json/json_number.h"
 
 #include <charconv>
 #include <cmath>

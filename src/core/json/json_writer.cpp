@@ -1,7 +1,7 @@
-#include "worker/json_writer.h"
+#include "core/json/json_writer.h"
 
+#include "core/json/json_number.h"
 #include "core/platform/fail_fast.h"
-#include "worker/json_number.h"
 
 namespace tw {
 namespace {

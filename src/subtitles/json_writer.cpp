@@ -1,0 +1,43 @@
+// One JSON document that grows a cue at a time:
+//   {"cues":[
+//   {"end":1.68,"lines":["hello world"],"start":0.48,"words":[{"end":..,"start":..,"text":..}]},
+//   ...
+//   ]}
+#include <nlohmann/json.hpp>
+
+#include "core/json/json_writer.h"
+#include "subtitles/document_writer.h"
+
+namespace tw::subtitles {
+namespace {
+
+nlohmann::json cue_object(const Cue& cue) {
+  nlohmann::json words = nlohmann::json::array();
+  for (const Word& word : cue.words) {
+    words.push_back({{"end", word.end}, {"start", word.start}, {"text", word.text}});
+  }
+  return {
+      {"end", cue.end}, {"lines", cue.lines}, {"start", cue.start}, {"words", std::move(words)}};
+}
+
+class JsonWriter : public DocumentWriter {
+ public:
+  std::string begin() override { return "{\"cues\":[\n"; }
+
+  std::string cue(const Cue& cue) override {
+    std::string text = any_cue_ ? ",\n" : "";
+    any_cue_ = true;
+    return text + compact_json(cue_object(cue));
+  }
+
+  std::string end() override { return any_cue_ ? "\n]}\n" : "]}\n"; }
+
+ private:
+  bool any_cue_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<DocumentWriter> make_json_writer() { return std::make_unique<JsonWriter>(); }
+
+}  // namespace tw::subtitles

@@ -1,0 +1,14 @@
+// Entry point of transcribe-subtitles.
+#include "core/platform/process_arguments.h"
+#include "core/program_main.h"
+#include "subtitles/run.h"
+
+#ifdef _WIN32
+int wmain(int, wchar_t**) {
+  tw::run_program(tw::subtitles::run, tw::process_arguments(0, nullptr));
+}
+#else
+int main(int argc, char** argv) {
+  tw::run_program(tw::subtitles::run, tw::process_arguments(argc, argv));
+}
+#endif

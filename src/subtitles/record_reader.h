@@ -1,0 +1,41 @@
+#pragma once
+// Reads the worker's standard output one line at a time: the ready record, words records, and
+// the "error: " line of a failed run when its standard error was passed along. A line is
+// either read whole or refused whole, so nothing of a bad line reaches the cues.
+
+#include <cstddef>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/asr/word.h"
+#include "core/error.h"
+
+namespace tw::subtitles {
+
+struct RecordLine {
+  enum class Kind { blank, ready, words, worker_error };
+  Kind kind = Kind::blank;
+  double end = 0.0;         // words: the end of the audio covered so far
+  std::vector<Word> words;  // words: in order
+  std::string reason;       // worker_error: the text after "error: "
+};
+
+class RecordReader {
+ public:
+  // The next line, without its line feed. Refuses a line that is not a record and a record
+  // out of order (a second or late ready record, an end before the previous record's end, a
+  // word that starts before the word before it or ends before it starts).
+  Result<RecordLine> read(std::string_view line);
+
+ private:
+  Status check_order(const RecordLine& record) const;
+
+  std::size_t line_number_ = 0;
+  bool any_record_ = false;
+  double last_end_ = -std::numeric_limits<double>::infinity();
+  double last_word_start_ = -std::numeric_limits<double>::infinity();
+};
+
+}  // namespace tw::subtitles

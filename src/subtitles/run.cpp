@@ -1,0 +1,105 @@
+#include "subtitles/run.h"
+
+#include <optional>
+#include <utility>
+
+#include "core/text/white_space.h"
+#include "subtitles/command_line.h"
+#include "subtitles/cue_builder.h"
+#include "subtitles/document_writer.h"
+#include "subtitles/input.h"
+#include "subtitles/output.h"
+#include "subtitles/record_reader.h"
+
+namespace tw::subtitles {
+namespace {
+
+// A failed worker's error line may quote the decoder's output over several lines; the rest of
+// the input is its continuation, kept up to this size.
+constexpr std::size_t MAX_REASON_BYTES = 64 * 1024;
+
+Error worker_failure(std::string reason, LineReader& lines) {
+  while (std::optional<std::string> line = lines.next()) {
+    if (reason.size() < MAX_REASON_BYTES) reason += '\n' + *line;
+  }
+  return Error("transcription failed", Error(std::string(trim_unicode_white_space(reason))));
+}
+
+class Document {
+ public:
+  Document(Output output, Format format, const CueLimits& limits)
+      : output_(std::move(output)), writer_(make_writer(format)), cues_(limits) {}
+
+  Status begin() { return write(writer_->begin()); }
+
+  Status add(const RecordLine& record) {
+    for (const Word& word : record.words) {
+      for (const Cue& cue : cues_.add(word)) {
+        if (Status written = write(writer_->cue(cue)); !written) return written;
+      }
+    }
+    if (std::optional<Cue> cue = cues_.reach(record.end)) return write(writer_->cue(*cue));
+    return {};
+  }
+
+  // The open cue and the document's end: what was read makes a complete document.
+  Status end() {
+    if (std::optional<Cue> cue = cues_.finish()) {
+      if (Status written = write(writer_->cue(*cue)); !written) return written;
+    }
+    return write(writer_->end());
+  }
+
+  bool output_failed() const { return output_failed_; }
+
+ private:
+  Status write(const std::string& text) {
+    Status written = output_.write(text);
+    if (!written) output_failed_ = true;
+    return written;
+  }
+
+  Output output_;
+  bool output_failed_ = false;
+  std::unique_ptr<DocumentWriter> writer_;
+  CueBuilder cues_;
+};
+
+// Feeds every record to the document; the first bad line or output failure ends the reading.
+Status read_records(LineReader& lines, Document& document) {
+  RecordReader reader;
+  while (std::optional<std::string> line = lines.next()) {
+    Result<RecordLine> record = reader.read(*line);
+    if (!record) return fail(std::move(record.error()));
+    if (record->kind == RecordLine::Kind::worker_error) {
+      return fail(worker_failure(std::move(record->reason), lines));
+    }
+    if (Status added = document.add(*record); !added) return added;
+  }
+  return {};
+}
+
+}  // namespace
+
+Status run(std::span<const std::string> arguments) {
+  Result<Options> options = parse_command_line(arguments);
+  if (!options) return fail(std::move(options.error()));
+  if (options->help) {
+    Result<Output> standard_output = Output::open(std::nullopt);
+    return standard_output->write(USAGE);
+  }
+  Result<LineReader> lines = open_input(options->input);
+  if (!lines) return fail(std::move(lines.error()));
+  Result<Output> output = Output::open(options->output);
+  if (!output) return fail(std::move(output.error()));
+
+  Document document(std::move(*output), options->format, options->limits);
+  if (Status begun = document.begin(); !begun) return begun;
+  Status read = read_records(*lines, document);
+  if (document.output_failed()) return read;
+  // Bad input still ends the document, so the cues written before it stay a valid file.
+  if (Status ended = document.end(); !ended) return ended;
+  return read;
+}
+
+}  // namespace tw::subtitles

@@ -1,0 +1,34 @@
+// Plain text: the words joined by blanks, paragraphs separated by a blank line, a line feed at
+// the end. Paragraphs follow the pauses between words, whatever the cues are.
+#include <algorithm>
+#include <optional>
+
+#include "subtitles/cue_text.h"
+#include "subtitles/document_writer.h"
+
+namespace tw::subtitles {
+namespace {
+
+class TextWriter : public DocumentWriter {
+ public:
+  std::string cue(const Cue& cue) override {
+    std::string text;
+    for (const Word& word : cue.words) {
+      if (last_end_) text += word.start - *last_end_ >= PARAGRAPH_PAUSE_SECONDS ? "\n\n" : " ";
+      text += one_line(word.text);
+      last_end_ = last_end_ ? std::max(*last_end_, word.end) : word.end;
+    }
+    return text;
+  }
+
+  std::string end() override { return last_end_ ? "\n" : ""; }
+
+ private:
+  std::optional<double> last_end_;  // the latest word end so far; none before the first word
+};
+
+}  // namespace
+
+std::unique_ptr<DocumentWriter> make_text_writer() { return std::make_unique<TextWriter>(); }
+
+}  // namespace tw::subtitles

@@ -1,0 +1,121 @@
+"""transcribe-subtitles run as a process on worker records: Debian's ffmpeg reads every SRT and
+WebVTT file it writes with the cues of its JSON document; cues appear while the records still
+arrive; bad input ends with the error line after a complete document of the records before."""
+import json
+import math
+import subprocess
+import threading
+
+import pytest
+
+import expect
+from expect import READY, words_record
+from standin_process import start_program
+
+
+def run_subtitles(worker, args, input_bytes):
+    process = start_subtitles(worker, args)
+    out, err = process.communicate(input=input_bytes, timeout=300)
+    return subprocess.CompletedProcess(args, process.returncode, out, err)
+
+
+def start_subtitles(worker, args):
+    program = "transcribe-subtitles" + (".exe" if worker.windows else "")
+    return start_program(worker, worker.build_dir / program, args, stdin=subprocess.PIPE)
+
+
+def tone_records(worker, name):
+    return READY + expect.piece_records(expect.load_expected(worker.test_data, name)["pieces"])
+
+
+def inputs(worker):
+    long_words = [{"text": "pneumonoultramicroscopicsilicovolcanoconiosis-and-more",
+                   "start": i * 1.0, "end": i + 0.75} for i in range(5)]
+    # Ten hours of 30 s records, each with 24 words of 1 s, 0.25 s apart.
+    ten_hours = [words_record(p * 30.0 + 30.0, [
+        {"text": f"w{p}x{i}", "start": p * 30.0 + 1.25 * i, "end": p * 30.0 + 1.25 * i + 1}
+        for i in range(24)]) for p in range(1200)]
+    return {
+        "hello-world": tone_records(worker, "hello-world"),
+        "speech-45s": tone_records(worker, "speech-45s"),
+        "no words": tone_records(worker, "silence-3s"),
+        "one word": READY + words_record(3.0, [{"text": "alone", "start": 1.0, "end": 1.5}]),
+        "longer than a line": READY + words_record(5.0, long_words),
+        "ten hours": READY + b"".join(ten_hours),
+    }
+
+
+def ffmpeg_cues(path, input_format):
+    """The cues Debian's ffmpeg reads from a subtitle file, as (start ms, end ms, lines)."""
+    srt = subprocess.run(["/usr/bin/ffmpeg", "-loglevel", "error", "-f", input_format, "-i",
+                          str(path), "-f", "srt", "-"], check=True, capture_output=True).stdout
+    cues = []
+    for block in srt.decode().replace("\r\n", "\n").split("\n\n")[:-1]:
+        times, *lines = block.split("\n")[1:]
+        h_m_s_ms = [[int(v) for v in t.replace(",", ":").split(":")] for t in times.split(" --> ")]
+        start, end = (((h * 60 + m) * 60 + s) * 1000 + ms for h, m, s, ms in h_m_s_ms)
+        cues.append((start, end, lines))
+    return cues
+
+
+def test_ffmpeg_reads_back_every_srt_and_vtt_with_the_cues_of_the_json_document(worker, tmp_path):
+    to_ms = lambda seconds: math.floor(seconds * 1000 + 0.5)  # noqa: E731
+    for name, records in inputs(worker).items():
+        for form in ("json", "srt", "vtt", "txt"):
+            path = worker.native(tmp_path / f"{name}.{form}")
+            result = run_subtitles(worker, ["--format", form, "--output", path], records)
+            assert (result.returncode, result.stderr) == (0, b""), (name, form)
+        cues = json.loads((tmp_path / f"{name}.json").read_text())["cues"]
+        want = [(to_ms(c["start"]), to_ms(c["end"]), c["lines"]) for c in cues]
+        assert ffmpeg_cues(tmp_path / f"{name}.srt", "srt") == want, name
+        assert ffmpeg_cues(tmp_path / f"{name}.vtt", "webvtt") == want, name
+        words = [w for line in records.splitlines()[1:] for w in json.loads(line)["words"]]
+        assert [w for c in cues for w in c["words"]] == words, name
+        assert (tmp_path / f"{name}.txt").read_text().split() == [w["text"] for w in words]
+        for before, cue in zip([None] + cues, cues):
+            assert before is None or cue["start"] >= before["end"], name
+            assert len(cue["lines"]) <= 2, name
+            assert all(len(line) <= 42 or " " not in line for line in cue["lines"]), name
+            assert len(cue["words"]) == 1 or cue["end"] - cue["start"] <= 7, name
+    assert len(cues) > 5000 and want[-1][1] == 35999750  # ten hours
+
+
+def test_cues_are_written_while_the_records_still_arrive(worker):
+    records = tone_records(worker, "speech-45s").splitlines(keepends=True)
+    process = start_subtitles(worker, ["--format", "srt"])
+    process.stdin.write(b"".join(records[:2]))  # the ready record and the first piece's words
+    process.stdin.flush()
+    seen = []
+
+    def read_a_cue():
+        while b"\n\n" not in b"".join(seen) and (chunk := process.stdout.read1(65536)):
+            seen.append(chunk)
+
+    reader = threading.Thread(target=read_a_cue, daemon=True)
+    reader.start()
+    reader.join(120)
+    assert not reader.is_alive() and process.poll() is None, b"".join(seen)
+    out, _ = process.communicate(input=b"".join(records[2:]), timeout=120)
+    whole = run_subtitles(worker, ["--format", "srt"], b"".join(records)).stdout
+    assert b"".join(seen) + out == whole
+
+
+NEVER = words_record(60.0, [{"text": "never", "start": 50.0, "end": 51.0}])
+
+
+@pytest.mark.parametrize("bad_tail, error", [
+    (b"Fallback to cpu!\n" + NEVER, b"error: line 4: not a record\n"),
+    (b'{"end":1.0,"words":[]}\n' + NEVER, b"error: line 4: record out of order: it ends at 1.0 s, "
+                                          b"before the record before it (22.0 s)\n"),
+    (b"error: ffmpeg failed: [mp3] bad frame\nsecond line\n",
+     b"error: transcription failed: ffmpeg failed: [mp3] bad frame\nsecond line\n"),
+])
+def test_bad_input_ends_with_the_error_line_after_a_complete_document(worker, bad_tail, error):
+    # The second record leaves its cue open: the bad line must not keep it from the document.
+    good = READY + words_record(20.5, [{"text": "before", "start": 1.0, "end": 2.0}]) + \
+        words_record(22.0, [{"text": "kept", "start": 21.0, "end": 22.0}])
+    for form in ("vtt", "json"):
+        result = run_subtitles(worker, ["--format", form], good + bad_tail)
+        assert (result.returncode, result.stderr) == (1, error)
+        assert result.stdout == run_subtitles(worker, ["--format", form], good).stdout
+        assert b"kept" in result.stdout

@@ -1,0 +1,54 @@
+#include "subtitles/document_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "subtitles/cue_text.h"
+
+namespace tw::subtitles {
+namespace {
+
+std::string document(Format format, const std::vector<Cue>& cues) {
+  std::unique_ptr<DocumentWriter> writer = make_writer(format);
+  std::string text = writer->begin();
+  for (const Cue& cue : cues) text += writer->cue(cue);
+  return text + writer->end();
+}
+
+TEST(DocumentWriter, WritesEachFormatsSyntax) {
+  const std::vector<Cue> cues = {
+      {0.48,
+       1.6805,
+       {"Tom & <Jerry>", "run"},
+       {{"Tom", 0.48, 0.8}, {"&", 0.9, 1.0}, {"<Jerry>", 1.0, 1.2}, {"run", 1.3, 1.6805}}},
+      {4.0, 36001.5, {"a\tb"}, {{"a\tb", 4.0, 36001.5}}},
+  };
+  EXPECT_EQ(document(Format::srt, cues),
+            "1\n00:00:00,480 --> 00:00:01,681\nTom & <Jerry>\nrun\n\n"
+            "2\n00:00:04,000 --> 10:00:01,500\na b\n\n");
+  EXPECT_EQ(document(Format::vtt, cues),
+            "WEBVTT\n\n00:00:00.480 --> 00:00:01.681\nTom &amp; &lt;Jerry&gt;\nrun\n"
+            "\n00:00:04.000 --> 10:00:01.500\na b\n");
+  EXPECT_EQ(document(Format::txt, cues), "Tom & <Jerry> run\n\na b\n");
+  EXPECT_EQ(document(Format::json, {cues[1]}),
+            "{\"cues\":[\n{\"end\":36001.5,\"lines\":[\"a\\tb\"],\"start\":4.0,\"words\":"
+            "[{\"end\":36001.5,\"start\":4.0,\"text\":\"a\\tb\"}]}\n]}\n");
+  for (Format format : {Format::srt, Format::vtt, Format::txt, Format::json}) {
+    EXPECT_EQ(document(format, {}), format == Format::vtt    ? "WEBVTT\n"
+                                    : format == Format::json ? "{\"cues\":[\n]}\n"
+                                                             : "");
+  }
+}
+
+TEST(DocumentWriter, WritesClockTimesToTheMillisecond) {
+  EXPECT_EQ(clock_time(0.0, ','), "00:00:00,000");
+  EXPECT_EQ(clock_time(62.3454, ','), "00:01:02,345");
+  EXPECT_EQ(clock_time(3599.9996, '.'), "01:00:00.000");
+  EXPECT_EQ(clock_time(360000.25, '.'), "100:00:00.250");
+  EXPECT_EQ(clock_time(-0.5, ','), "00:00:00,000");
+}
+
+}  // namespace
+}  // namespace tw::subtitles
