@@ -325,10 +325,10 @@ Result<int> ChildProcess::wait() {
   } while (waited != 0 && errno == EINTR);
   if (waited != 0) {
     const int code = errno;
-    if (code == ECHILD) {  // reaped elsewhere: it is gone either way
-      std::lock_guard guard(live_children().lock);
-      live_children().pids.erase(pid);
-    }
+    // Reaped elsewhere (ECHILD) or beyond our reach: either way its id may be reused from now
+    // on, so no later kill may signal it.
+    std::lock_guard guard(live_children().lock);
+    live_children().pids.erase(pid);
     return fail(os_error(code));
   }
   std::lock_guard guard(live_children().lock);
@@ -340,7 +340,9 @@ Result<int> ChildProcess::wait() {
 
 void ChildProcess::terminate() {
   if (id_ == 0 || waited_) return;
-  ::kill(static_cast<pid_t>(id_), SIGKILL);
+  const pid_t pid = static_cast<pid_t>(id_);
+  std::lock_guard guard(live_children().lock);
+  if (live_children().pids.contains(pid)) ::kill(pid, SIGKILL);
 }
 
 }  // namespace tw
