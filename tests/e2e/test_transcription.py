@@ -102,11 +102,19 @@ def test_time_range(worker, start_near, end_near):
                   worker, READY + piece_records(pieces))
 
 
-@pytest.mark.parametrize("start,end", [("50", None), ("2", "2"), ("3", "1")])
+@pytest.mark.parametrize("start,end", [("50", None), ("2", "2"), ("3", "1"), ("inf", None),
+                                       ("1e13", "Infinity")])
 def test_empty_time_range_gives_no_record(worker, start, end):
-    # Starting past the end of the file, or an end not after the start: no audio, no piece.
+    # Starting past the end of the file (also beyond any time ffmpeg takes), or an end not after
+    # the start: no audio, no piece.
     options = ["--start", start] + (["--end", end] if end is not None else [])
     check_success(transcribe(worker, media_path(worker, "hello-world"), *options), worker, READY)
+
+
+@pytest.mark.parametrize("end", ["inf", "1e300", "9223372036855"])
+def test_an_end_beyond_any_time_ffmpeg_takes_is_the_end_of_the_file(worker, end):
+    check_success(transcribe(worker, media_path(worker, "hello-world"), "--end", end), worker,
+                  expected_stdout(worker, "hello-world"))
 
 
 def test_a_host_that_ignores_sigchld_changes_nothing(worker):
