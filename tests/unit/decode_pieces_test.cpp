@@ -104,6 +104,17 @@ TEST(DecodePieces, BatchesAreCappedAtTheBatchSize) {
   EXPECT_EQ(collector.deliveries[2].end, 7.0);
 }
 
+TEST(DecodePieces, NoCallTakesMorePiecesThanTheQueueHolds) {
+  FakeSpeechLibrary library;
+  Collector collector;
+  PieceReceiver pieces = queued_pieces(static_cast<int>(MAX_QUEUED_PIECES) + 6, 80);
+  ASSERT_TRUE(decode_pieces(library.recognizer(1, 1000000), pieces, collector.deliver()));
+  const auto calls = library.decode_calls();
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0].size(), MAX_QUEUED_PIECES);
+  EXPECT_EQ(calls[1].size(), 6u);
+}
+
 TEST(DecodePieces, ABatchIsNotWaitedFor) {
   // Only piece 0 has arrived when decoding starts; pieces 1 and 2 arrive while it is delivered.
   FakeSpeechLibrary library;
