@@ -106,9 +106,9 @@ def command_line(pid):
 
 class Worker:
     def __init__(self, build_dir, platform, test_data):
-        self.build_dir = Path(build_dir).resolve()
+        self.build_dir = Path(build_dir)
         self.platform = platform
-        self.test_data = Path(test_data).resolve()
+        self.test_data = Path(test_data)
         exe = "transcribe-worker.exe" if platform == "windows" else "transcribe-worker"
         self.exe = self.build_dir / exe
         self.sessions = []

@@ -126,12 +126,6 @@ def test_a_host_that_ignores_sigchld_changes_nothing(worker):
                   expected_stdout(worker, "speech-25s"))
 
 
-def test_a_relative_media_path_is_taken_from_the_workers_directory(worker):
-    # ffmpeg runs in its own directory; the media is still the one beside the worker.
-    check_success(transcribe(worker, "hello-world.wav", cwd=worker.test_data / "media"), worker,
-                  expected_stdout(worker, "hello-world"))
-
-
 @pytest.mark.parametrize("batch", ["0", "1"])
 def test_batch_of_one_gives_one_record_per_piece(worker, batch):
     name = "speech-45s" if worker.windows else "speech-180s"

@@ -5,7 +5,6 @@
 //   odd-bytes           1700 samples and one byte more, written 3 bytes at a time, exit code 0
 //   flood               "head", 8 MiB of lines, "tail" on standard error, exit code 1
 //   endless             samples until the output pipe breaks
-//   stall               100 s of silence, then sleeps for five minutes
 //   endless-tree        starts a grandchild that keeps both pipes open, then as endless
 //   grandchild          sleeps for five minutes (what endless-tree starts)
 //   cwd                 writes its working directory and the value after "-i" to FILE after
@@ -134,12 +133,6 @@ int run(const std::vector<std::string>& arguments) {
     return 1;
   }
   if (behaviour == "endless") return write_endlessly();
-  if (behaviour == "stall") {
-    const std::vector<char> silence(100 * 16000 * 2, 0);
-    if (!write_all(false, silence.data(), silence.size())) return 3;
-    std::this_thread::sleep_for(std::chrono::minutes(5));
-    return 0;
-  }
   if (behaviour == "endless-tree") {
     const unsigned long grandchild = start_grandchild(L"-i grandchild", std::chrono::minutes(5));
     if (grandchild == 0) return 5;
