@@ -11,7 +11,7 @@
 //                       its id, exit code 0
 // "behaviour:FILE" also writes this process's id (and the grandchild's) to FILE, one a line,
 // before anything else. The worker hands the value on as a path made absolute, so the
-// behaviour is the name after the last separator before the first colon (a drive's aside).
+// behaviour is the name after the last separator before the first colon (a drive's colon aside).
 // Sample i of the output is standin_sample(i) below, the same function the tests use.
 
 #include <chrono>

@@ -38,7 +38,7 @@ TEST(DecodeSizing, QueueCapacityIsTwiceWorkersTimesBatchUpToTheCap) {
   EXPECT_EQ(piece_queue_capacity(1, 1), 2u);
   EXPECT_EQ(piece_queue_capacity(6, 3), 36u);
   EXPECT_EQ(piece_queue_capacity(1, 32), 64u);
-  // Waiting samples stay bounded, also when the product does not fit 64 bits.
+  // Waiting samples stay bounded whatever the batch, also when the product does not fit 64 bits.
   EXPECT_EQ(piece_queue_capacity(6, 6), 64u);
   EXPECT_EQ(piece_queue_capacity(1, 1000000), 64u);
   const std::uint64_t most = std::numeric_limits<std::uint64_t>::max();
