@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <utility>
 
 #include "core/platform/fail_fast.h"
@@ -29,8 +30,8 @@ struct State {
   explicit State(std::size_t capacity) : capacity(capacity) {}
 
   std::mutex lock;
-  std::condition_variable item_added;    // or the last sender gone
-  std::condition_variable item_removed;  // or the last receiver gone
+  std::condition_variable_any item_added;  // or the last sender gone; any: waits can be stopped
+  std::condition_variable item_removed;    // or the last receiver gone
   std::deque<T> items;
   const std::size_t capacity;
   std::size_t senders = 1;
@@ -139,6 +140,16 @@ class Receiver {
     auto& state = checked_state();
     std::unique_lock guard(state.lock);
     state.item_added.wait(guard, [&] { return !state.items.empty() || state.senders == 0; });
+    return take_front(state, guard);
+  }
+
+  // As receive(), but gives up and returns nothing as soon as `stop` is requested, also while
+  // waiting.
+  std::optional<T> receive(std::stop_token stop) {
+    auto& state = checked_state();
+    std::unique_lock guard(state.lock);
+    state.item_added.wait(guard, stop, [&] { return !state.items.empty() || state.senders == 0; });
+    if (stop.stop_requested()) return std::nullopt;
     return take_front(state, guard);
   }
 

@@ -1,7 +1,6 @@
 #include "worker/decode_sizing.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace tw {
 
@@ -17,17 +16,13 @@ DecodePlan plan_decoding(bool use_cuda, unsigned logical_processors, std::uint64
       .workers = 1, .num_threads = static_cast<std::int32_t>(std::max(spare, 1u)), .batch = batch};
 }
 
-}  // namespace tw
-
-namespace tw {
-
 std::uint64_t piece_queue_capacity(std::uint64_t workers, std::uint64_t effective_batch) {
   std::uint64_t capacity = 0;
   if (__builtin_mul_overflow(workers, effective_batch, &capacity) ||
       __builtin_mul_overflow(capacity, std::uint64_t{2}, &capacity)) {
-    return std::numeric_limits<std::uint64_t>::max();
+    return MAX_QUEUED_PIECES;
   }
-  return capacity;
+  return std::min(capacity, MAX_QUEUED_PIECES);
 }
 
 }  // namespace tw

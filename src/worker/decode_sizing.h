@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/asr/recognizer.h"
+#include "core/audio/piece_queue.h"
 
 namespace tw {
 
@@ -11,8 +12,8 @@ namespace tw {
 // as 4), leaving two processors out; at least 10 give several decoders of 4 threads, at most 6.
 DecodePlan plan_decoding(bool use_cuda, unsigned logical_processors, std::uint64_t batch);
 
-// Capacity of the piece queue: 2 x workers x effective batch. A product beyond 64 bits saturates:
-// the queue then never fills, as it would with that many slots.
+// Capacity of the piece queue: 2 x workers x effective batch, at most MAX_QUEUED_PIECES (also
+// when the product does not fit 64 bits), which bounds the memory of waiting samples.
 std::uint64_t piece_queue_capacity(std::uint64_t workers, std::uint64_t effective_batch);
 
 }  // namespace tw

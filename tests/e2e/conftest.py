@@ -151,10 +151,10 @@ class Worker:
         self.sessions.append(process.pid)
         return process
 
-    def run(self, args, stdin=subprocess.DEVNULL, env=None, timeout=300, input=None):
+    def run(self, args, stdin=subprocess.DEVNULL, env=None, timeout=300, input=None, **kwargs):
         if input is not None:
             stdin = subprocess.PIPE
-        process = self.start(args, stdin=stdin, env=env)
+        process = self.start(args, stdin=stdin, env=env, **kwargs)
         out, err = process.communicate(input=input, timeout=timeout)
         return subprocess.CompletedProcess(process.args, process.returncode, out, err)
 

@@ -4,6 +4,7 @@ encoder's expected words (expect.py); a successful run leaves standard error emp
 status 0.
 """
 import shutil
+import signal
 import subprocess
 
 import numpy as np
@@ -17,10 +18,10 @@ from expect import READY, json_number, piece_records, words_record
 LINUX_ONLY = "several minutes of media: Linux only, the shorter files cover it under wine"
 
 
-def transcribe(worker, media, *options, model="tone", env=None):
+def transcribe(worker, media, *options, model="tone", env=None, **popen):
     args = ["--model", worker.native(worker.test_data / "models" / model),
             "--ffmpeg", worker.ffmpeg, *options, worker.native(media)]
-    return worker.run(args, env=env, timeout=240)
+    return worker.run(args, env=env, timeout=240, **popen)
 
 
 def media_path(worker, name):
@@ -101,11 +102,28 @@ def test_time_range(worker, start_near, end_near):
                   worker, READY + piece_records(pieces))
 
 
-@pytest.mark.parametrize("start,end", [("50", None), ("2", "2"), ("3", "1")])
+@pytest.mark.parametrize("start,end", [("50", None), ("2", "2"), ("3", "1"), ("inf", None),
+                                       ("1e13", "Infinity")])
 def test_empty_time_range_gives_no_record(worker, start, end):
-    # Starting past the end of the file, or an end not after the start: no audio, no piece.
+    # Starting past the end of the file (also beyond any time ffmpeg takes), or an end not after
+    # the start: no audio, no piece.
     options = ["--start", start] + (["--end", end] if end is not None else [])
     check_success(transcribe(worker, media_path(worker, "hello-world"), *options), worker, READY)
+
+
+@pytest.mark.parametrize("end", ["inf", "1e300", "9223372036855"])
+def test_an_end_beyond_any_time_ffmpeg_takes_is_the_end_of_the_file(worker, end):
+    check_success(transcribe(worker, media_path(worker, "hello-world"), "--end", end), worker,
+                  expected_stdout(worker, "hello-world"))
+
+
+def test_a_host_that_ignores_sigchld_changes_nothing(worker):
+    # An ignored SIGCHLD is inherited across exec; the worker still waits for its decoder.
+    if worker.windows:
+        pytest.skip("a POSIX signal disposition")
+    ignore = lambda: signal.signal(signal.SIGCHLD, signal.SIG_IGN)  # noqa: E731
+    check_success(transcribe(worker, media_path(worker, "speech-25s"), preexec_fn=ignore), worker,
+                  expected_stdout(worker, "speech-25s"))
 
 
 @pytest.mark.parametrize("batch", ["0", "1"])

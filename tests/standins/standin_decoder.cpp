@@ -7,9 +7,11 @@
 //   endless             samples until the output pipe breaks
 //   endless-tree        starts a grandchild that keeps both pipes open, then as endless
 //   grandchild          sleeps for five minutes (what endless-tree starts)
-//   cwd                 writes its working directory to FILE after its id, exit code 0
+//   cwd                 writes its working directory and the value after "-i" to FILE after
+//                       its id, exit code 0
 // "behaviour:FILE" also writes this process's id (and the grandchild's) to FILE, one a line,
-// before anything else.
+// before anything else. The worker hands the value on as a path made absolute, so the
+// behaviour is the name after the last separator before the first colon (a drive's colon aside).
 // Sample i of the output is standin_sample(i) below, the same function the tests use.
 
 #include <chrono>
@@ -91,8 +93,10 @@ int run(const std::vector<std::string>& arguments) {
   for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
     if (arguments[i] == "-i") input = arguments[i + 1];
   }
-  const std::size_t colon = input.find(':');
-  const std::string behaviour = input.substr(0, colon);
+  const bool drive = input.size() >= 2 && input[1] == ':';
+  const std::size_t colon = input.find(':', drive ? 2 : 0);
+  const std::string name = input.substr(0, colon);
+  const std::string behaviour = name.substr(name.find_last_of("/\\") + 1);
   std::ofstream id_file;
   if (colon != std::string::npos) {
     const std::string path = input.substr(colon + 1);
@@ -138,7 +142,7 @@ int run(const std::vector<std::string>& arguments) {
   }
   if (behaviour == "cwd") {
     const std::u8string directory = std::filesystem::current_path().u8string();
-    id_file << std::string(directory.begin(), directory.end()) << std::endl;
+    id_file << std::string(directory.begin(), directory.end()) << "\n" << input << std::endl;
     return id_file ? 0 : 4;
   }
   if (behaviour == "grandchild") {

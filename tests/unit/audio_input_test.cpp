@@ -136,7 +136,7 @@ TEST_F(AudioInputStandin, OddByteCountCarriesAcrossReadsAndDropsTheLastByte) {
   expect_registry_empty();
 }
 
-TEST_F(AudioInputStandin, DecoderRunsInItsOwnDirectoryAndResolvesARelativeMediaPath) {
+TEST_F(AudioInputStandin, DecoderRunsInItsOwnDirectoryWithTheMediaPathMadeAbsolute) {
   const fs::path tools = utf8_path(dir.file("tools dir \xC3\xA9"));
   fs::create_directories(tools);
   const fs::path copy = tools / utf8_path(standin).filename();
@@ -148,9 +148,13 @@ TEST_F(AudioInputStandin, DecoderRunsInItsOwnDirectoryAndResolvesARelativeMediaP
   std::ifstream file(tools / "where.txt");
   std::string id;
   std::string directory;
+  std::string media;
   ASSERT_TRUE(std::getline(file, id));
   ASSERT_TRUE(std::getline(file, directory));
   EXPECT_TRUE(fs::equivalent(utf8_path(directory), tools)) << directory;
+  // The relative media path names a file beside the worker, not beside the decoder.
+  ASSERT_TRUE(std::getline(file, media));
+  EXPECT_EQ(media, path_utf8(fs::current_path() / "cwd:where.txt"));
 }
 
 TEST_F(AudioInputStandin, FloodedErrorOutputIsBounded) {
@@ -490,8 +494,11 @@ TEST_F(AudioInputFfmpeg, NothingDecodedIsSuccessWithoutPieces) {
 TEST_F(AudioInputFfmpeg, FormatsCodecsAndProtocolsOutsideTheWhitelistsAreRefused) {
   expect_refused(media("refused-format.aiff"), "not on whitelist");
   expect_refused(media("refused-codec.wav"), "not on whitelist");
-  expect_refused("pipe:0", "not on whitelist");
-  expect_refused("concat:" + media("mono16k.wav") + "|" + media("mono16k.wav"), "not on whitelist");
+  // A media path is always a file: a relative one is made absolute, so these name (missing or,
+  // on Windows, invalid) files beside the worker rather than protocols.
+  expect_refused("pipe:0", path_utf8(fs::current_path() / "pipe:0"));
+  expect_refused("concat:" + media("mono16k.wav") + "|" + media("mono16k.wav"),
+                 path_utf8(fs::current_path() / "concat:"));
   expect_refused(media("missing.wav"));
 }
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <thread>
 
 #include "core/platform/process.h"
@@ -102,16 +104,38 @@ TEST(ChildRegistry, TheLockIsNotHeldWhileTreesAreEnded) {
   // The killing function uses the registry itself; a held lock would deadlock here.
   ChildRegistry* self = nullptr;
   Ids seen_listed = {999};
-  ChildRegistry registry([&](std::span<const std::uint32_t>) {
-    seen_listed = self->pids();
-    self->unregister_child(1);
-  });
+  ChildRegistry registry([&](std::span<const std::uint32_t>) { seen_listed = self->pids(); });
   self = &registry;
   ChildGuard guard = registry.register_child(1);
   registry.stop_all_children();
   EXPECT_TRUE(seen_listed.empty());
   ChildGuard late = registry.register_child(2);
   EXPECT_TRUE(seen_listed.empty());
+}
+
+TEST(ChildRegistry, ReleasingWaitsUntilARunningStopHasEndedItsTrees) {
+  // The owner closes its process handle once released: until the stop's tool is done with the
+  // id, no other process may get it.
+  std::promise<void> entered;
+  std::promise<void> proceed;
+  std::atomic<bool> stop_done{false};
+  ChildRegistry registry([&](std::span<const std::uint32_t>) {
+    entered.set_value();
+    proceed.get_future().wait();
+    stop_done = true;
+  });
+  ChildGuard guard = registry.register_child(1);
+  std::thread stopper([&] { registry.stop_all_children(); });
+  entered.get_future().wait();
+  std::future<bool> released = std::async(std::launch::async, [&] {
+    guard.release();
+    return stop_done.load();
+  });
+  const bool early = released.wait_for(std::chrono::milliseconds(500)) == std::future_status::ready;
+  proceed.set_value();
+  stopper.join();
+  EXPECT_FALSE(early);
+  EXPECT_TRUE(released.get());
 }
 
 TEST(ChildRegistry, NoRegistrationEscapesAConcurrentStop) {

@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
+#include <chrono>
+#include <future>
 #include <thread>
 
 #include "fake_speech_library.h"
@@ -102,6 +103,17 @@ TEST(DecodePieces, BatchesAreCappedAtTheBatchSize) {
   EXPECT_EQ(library.decode_calls(), (std::vector<std::vector<int>>{{0, 1, 2}, {3, 4, 5}, {6}}));
   ASSERT_EQ(collector.deliveries.size(), 3u);
   EXPECT_EQ(collector.deliveries[2].end, 7.0);
+}
+
+TEST(DecodePieces, NoCallTakesMorePiecesThanTheQueueHolds) {
+  FakeSpeechLibrary library;
+  Collector collector;
+  PieceReceiver pieces = queued_pieces(static_cast<int>(MAX_QUEUED_PIECES) + 6, 80);
+  ASSERT_TRUE(decode_pieces(library.recognizer(1, 1000000), pieces, collector.deliver()));
+  const auto calls = library.decode_calls();
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0].size(), MAX_QUEUED_PIECES);
+  EXPECT_EQ(calls[1].size(), 6u);
 }
 
 TEST(DecodePieces, ABatchIsNotWaitedFor) {
@@ -245,27 +257,23 @@ TEST(DecodePieces, WorkersStopWhenDeliveryFails) {
   EXPECT_EQ(left + static_cast<int>(calls.size()), COUNT);
 }
 
-TEST(DecodePieces, WorkersWaitingForPiecesEndWhenTheQueueCloses) {
-  // The audio thread is still running when delivery fails: threads wait for pieces and end once
-  // it gives up its end of the queue; the stage returns only then.
+TEST(DecodePieces, WorkersWaitingForPiecesEndAtOnceWhenDeliveryFails) {
+  // The decoder has stalled: the queue stays open and empty after the first piece. Once
+  // delivery fails, the stage must not wait for the audio thread to give up its end.
   FakeSpeechLibrary library;
   auto [sender, pieces] = make_channel<Piece>(4);
   sender.send(fake_piece(0, 0.0));
-  std::atomic<bool> returned{false};
-  std::atomic<bool> delivered{false};
-  std::thread audio([&, sender = std::move(sender)]() mutable {
-    while (!delivered.load()) std::this_thread::yield();
-    EXPECT_FALSE(returned.load());
-    sender.release();
-  });
-  DeliverWords deliver = [&](double, std::vector<Word>) -> Status {
-    delivered.store(true);
+  DeliverWords deliver = [](double, std::vector<Word>) -> Status {
     return fail("record not written");
   };
-  Status result = decode_pieces(library.recognizer(3, 1), pieces, deliver);
-  returned.store(true);
-  audio.join();
-  ASSERT_FALSE(result);
+  std::future<Status> result = std::async(
+      std::launch::async, [&] { return decode_pieces(library.recognizer(3, 1), pieces, deliver); });
+  const bool returned = result.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+  sender.release();  // lets a stage that still waits return, so the test can end
+  EXPECT_TRUE(returned) << "the stage waited for the queue to close";
+  const Status status = result.get();
+  ASSERT_FALSE(status);
+  EXPECT_EQ(status.error().message(), "record not written");
   EXPECT_EQ(library.streams_created(), 1);
   EXPECT_EQ(library.streams_alive(), 0);
 }

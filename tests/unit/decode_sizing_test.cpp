@@ -34,12 +34,16 @@ TEST(DecodeSizing, CudaIsOneDecoderWithTwoThreadsWhateverTheMachine) {
   }
 }
 
-TEST(DecodeSizing, QueueCapacityIsTwiceWorkersTimesBatch) {
+TEST(DecodeSizing, QueueCapacityIsTwiceWorkersTimesBatchUpToTheCap) {
   EXPECT_EQ(piece_queue_capacity(1, 1), 2u);
   EXPECT_EQ(piece_queue_capacity(6, 3), 36u);
+  EXPECT_EQ(piece_queue_capacity(1, 32), 64u);
+  // Waiting samples stay bounded whatever the batch, also when the product does not fit 64 bits.
+  EXPECT_EQ(piece_queue_capacity(6, 6), 64u);
+  EXPECT_EQ(piece_queue_capacity(1, 1000000), 64u);
   const std::uint64_t most = std::numeric_limits<std::uint64_t>::max();
-  EXPECT_EQ(piece_queue_capacity(1, most), most);
-  EXPECT_EQ(piece_queue_capacity(6, most / 4), most);
+  EXPECT_EQ(piece_queue_capacity(1, most), 64u);
+  EXPECT_EQ(piece_queue_capacity(6, most / 4), 64u);
 }
 
 }  // namespace

@@ -76,12 +76,27 @@ TEST(DecoderArguments, NegativeOrNanStartReadsFromTheBeginning) {
   EXPECT_EQ(decoder_arguments("a", 0.0, nan), expected({"-t", "0.001"}, "a"));
 }
 
-TEST(DecoderArguments, InfiniteValues) {
+// ffmpeg refuses "inf" and anything above 9223372036854.775 s; the double next to it is written
+// 9223372036854.777.
+TEST(DecoderArguments, InfiniteOrHugeValues) {
   const double inf = std::numeric_limits<double>::infinity();
-  EXPECT_EQ(decoder_arguments("a", 0.0, inf), expected({"-t", "inf"}, "a"));
+  const double longest = 9223372036854.775;
+  const double too_long = std::nextafter(longest, inf);
+  // A length beyond it is the rest of the file.
+  for (double end : {inf, 1e300, too_long}) {
+    EXPECT_EQ(decoder_arguments("a", 0.0, end), expected({}, "a")) << end;
+  }
+  EXPECT_EQ(decoder_arguments("a", 2.0, inf), expected({"-ss", "2.000"}, "a"));
+  EXPECT_EQ(decoder_arguments("a", -inf, 10.0), expected({}, "a"));
+  EXPECT_EQ(decoder_arguments("a", 0.0, longest), expected({"-t", "9223372036854.775"}, "a"));
   EXPECT_EQ(decoder_arguments("a", 1.0, -inf), expected({"-ss", "1.000", "-t", "0.001"}, "a"));
-  // inf - inf is not a number.
-  EXPECT_EQ(decoder_arguments("a", inf, inf), expected({"-ss", "inf", "-t", "0.001"}, "a"));
+  // A start beyond it is an empty range, whatever the end.
+  for (std::optional<double> end : {std::optional<double>(), std::optional(inf)}) {
+    EXPECT_EQ(decoder_arguments("a", inf, end), expected({"-t", "0.001"}, "a"));
+    EXPECT_EQ(decoder_arguments("a", too_long, end), expected({"-t", "0.001"}, "a"));
+  }
+  EXPECT_EQ(decoder_arguments("a", longest, std::nullopt),
+            expected({"-ss", "9223372036854.775"}, "a"));
 }
 
 TEST(DecoderArguments, MediaPathIsOneArgumentUnchanged) {

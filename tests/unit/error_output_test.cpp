@@ -22,10 +22,12 @@ TEST(ErrorOutput, KeepsShortOutputWhole) {
   EXPECT_EQ(output.total_bytes(), 42u);
 }
 
-TEST(ErrorOutput, InvalidUtf8GivesEmptyText) {
+TEST(ErrorOutput, InvalidUtf8BecomesReplacementCharacters) {
   ErrorOutput output;
-  append(output, "bad byte \xFF here\n");
-  EXPECT_EQ(output.text(), "");
+  // One U+FFFD per maximal invalid subpart: a lone byte, a truncated sequence.
+  append(output, "caf\xE9.wav: Invalid data, \xE2\x96 \xFF\xFF\n");
+  EXPECT_EQ(output.text(),
+            "caf\xEF\xBF\xBD.wav: Invalid data, \xEF\xBF\xBD \xEF\xBF\xBD\xEF\xBF\xBD\n");
   // A character split across two appends is still one valid character.
   ErrorOutput split;
   append(split, "\xE9\x9F");
@@ -81,11 +83,12 @@ TEST(ErrorOutput, FloodCutsAtCharacterBoundaries) {
             std::string::npos);
 }
 
-TEST(ErrorOutput, FloodWithInvalidBytesInWhatIsKeptGivesEmptyText) {
+TEST(ErrorOutput, FloodWithInvalidBytesInWhatIsKeptKeepsTheRest) {
   ErrorOutput output;
   append(output, "\xFF");
   append(output, std::string(ERROR_OUTPUT_HEAD_BYTES * 4, 'z'));
-  EXPECT_EQ(output.text(), "");
+  EXPECT_TRUE(output.text().starts_with("\xEF\xBF\xBDzzz"));
+  EXPECT_TRUE(output.text().ends_with("zzz"));
   // Invalid bytes only in the part left out are not seen.
   ErrorOutput middle;
   append(middle, std::string(ERROR_OUTPUT_HEAD_BYTES, 'h'));

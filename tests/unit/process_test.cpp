@@ -6,6 +6,7 @@
 #include <random>
 #include <thread>
 
+#include "core/platform/empty_reads.h"
 #include "core/platform/paths.h"
 #include "process_test_support.h"
 
@@ -196,6 +197,31 @@ TEST(Process, DestroyingAnUnwaitedChildEndsItsTree) {
   }
   EXPECT_FALSE(test::process_running(child_id));
   EXPECT_TRUE(test::wait_until_gone(grandchild_id));
+}
+
+// How Windows reads take a successful read of zero bytes: from a pipe that still has a writer
+// it is a zero-byte write, read past; from a file, a console or an ended pipe it is the end.
+// Each read below gives 0, 0, then 5 bytes.
+TEST(EmptyReads, OnlyAPipeThatStillHasAWriterIsReadAgain) {
+  struct Case {
+    bool from_pipe;
+    bool pipe_ended;
+    std::size_t reads;
+    std::size_t got;
+  };
+  for (const Case& c :
+       {Case{true, false, 3, 5}, Case{true, true, 1, 0}, Case{false, false, 1, 0}}) {
+    std::size_t reads = 0;
+    const auto read_once = [&]() -> Result<std::size_t> { return ++reads < 3 ? 0 : 5; };
+    Result<std::size_t> got =
+        read_past_empty_writes(c.from_pipe, read_once, [&] { return c.pipe_ended; });
+    EXPECT_EQ(got, c.got) << c.from_pipe << c.pipe_ended;
+    EXPECT_EQ(reads, c.reads) << c.from_pipe << c.pipe_ended;
+  }
+  const Result<std::size_t> failed = read_past_empty_writes(
+      true, []() -> Result<std::size_t> { return fail("broken"); }, [] { return false; });
+  ASSERT_FALSE(failed);
+  EXPECT_EQ(failed.error().message(), "broken");
 }
 
 }  // namespace

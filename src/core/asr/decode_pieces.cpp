@@ -1,10 +1,10 @@
 #include "core/asr/decode_pieces.h"
 
-#include <atomic>
 #include <cstdint>
 #include <limits>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <thread>
 
 #include "core/asr/read_words.h"
@@ -94,14 +94,17 @@ struct Intake {
   std::uint64_t taken = 0;
 };
 
+// Ends when the queue is drained, when nobody takes results any more, or once `stop` is
+// requested: a thread waiting for a piece then gives up at once, since the decoder may not
+// produce one for a long time.
 void run_decode_thread(const Recognizer& recognizer, Intake& intake, Sender<PieceResult> results,
-                       const std::atomic<bool>& stop) {
-  while (!stop.load(std::memory_order_relaxed)) {
+                       std::stop_token stop) {
+  while (!stop.stop_requested()) {
     std::optional<Piece> piece;
     std::uint64_t seq = 0;
     {
       std::lock_guard guard(intake.lock);
-      piece = intake.pieces.receive();
+      piece = intake.pieces.receive(stop);
       if (!piece) return;
       seq = intake.taken++;
     }
@@ -114,12 +117,12 @@ Status decode_on_workers(const Recognizer& recognizer, PieceReceiver& pieces,
                          const DeliverWords& deliver) {
   auto [results_sender, results] = make_channel<PieceResult>(UNBOUNDED_CAPACITY);
   Intake intake(pieces);
-  std::atomic<bool> stop{false};
+  std::stop_source stop;
   std::vector<std::thread> threads;
   threads.reserve(recognizer.workers());
   for (std::uint64_t i = 0; i < recognizer.workers(); ++i) {
     threads.emplace_back(run_decode_thread, std::cref(recognizer), std::ref(intake),
-                         results_sender.clone(), std::cref(stop));
+                         results_sender.clone(), stop.get_token());
   }
   // The result queue reports its end once the last decode thread has ended.
   results_sender.release();
@@ -132,7 +135,7 @@ Status decode_on_workers(const Recognizer& recognizer, PieceReceiver& pieces,
     reorder.put(result->seq, std::move(result->decoded));
     while (std::optional<DecodedPiece> next = reorder.take_next()) {
       if (Status delivered = deliver(next->end, std::move(next->words)); !delivered) {
-        stop.store(true, std::memory_order_relaxed);
+        stop.request_stop();
         failure.emplace(std::move(delivered.error()));
         break;
       }

@@ -20,7 +20,7 @@ using DeliverWords = std::function<Status(double end, std::vector<Word> words)>;
 // (worker threads decode a piece each), otherwise once per batch of up to recognizer.batch()
 // pieces that had already arrived (decoded in one library call). After a failed `deliver` no
 // further call is made and that error is returned; in worker mode only once every decode
-// thread has ended.
+// thread has ended (one waiting for a piece gives up at once, one decoding finishes first).
 Status decode_pieces(const Recognizer& recognizer, PieceReceiver& pieces,
                      const DeliverWords& deliver);
 

@@ -5,6 +5,7 @@
 
 #include "core/asr/model_check.h"
 #include "core/asr/model_files.h"
+#include "core/audio/piece_queue.h"
 
 namespace tw {
 
@@ -12,7 +13,7 @@ Recognizer::Recognizer(RecognizerHandle handle, std::uint64_t workers, std::uint
                        const SpeechCalls& calls)
     : handle_(handle),
       workers_(workers),
-      batch_(std::max<std::uint64_t>(batch, 1)),
+      batch_(std::clamp<std::uint64_t>(batch, 1, MAX_QUEUED_PIECES)),
       calls_(&calls) {}
 
 Recognizer::Recognizer(Recognizer&& other) noexcept

@@ -13,7 +13,9 @@ namespace tw {
 struct DecodePlan {
   std::uint64_t workers = 1;     // decode threads; more than 1 selects worker mode
   std::int32_t num_threads = 1;  // inference threads of the recognizer
-  std::uint64_t batch = 1;       // most pieces per library call in single-thread mode; 0 means 1
+  // Most pieces per library call in single-thread mode, as asked for; the recognizer takes 0
+  // as 1 and caps it at MAX_QUEUED_PIECES.
+  std::uint64_t batch = 1;
 };
 
 // Owns the library's recognizer and releases it exactly once, when destroyed.
@@ -30,7 +32,9 @@ class Recognizer {
 
   RecognizerHandle handle() const { return handle_; }
   std::uint64_t workers() const { return workers_; }
-  std::uint64_t batch() const { return batch_; }  // at least 1
+  // Most pieces per library call: at least 1, and at most MAX_QUEUED_PIECES, so that one call
+  // never holds more samples than the piece queue.
+  std::uint64_t batch() const { return batch_; }
   const SpeechCalls& calls() const { return *calls_; }
 
  private:

@@ -9,6 +9,7 @@
 #include "core/audio/error_output.h"
 #include "core/audio/pcm_converter.h"
 #include "core/audio/piece_cutter.h"
+#include "core/platform/paths.h"
 #include "core/platform/process.h"
 #include "core/text/white_space.h"
 #include "core/tools/child_registry.h"
@@ -55,7 +56,10 @@ std::optional<Error> stream_pieces(PipeReader& output, PieceCutter& cutter, Piec
 Status run_audio_input(double start, std::optional<double> end, std::string ffmpeg,
                        std::string audio, PieceSender pieces) {
   PieceCutter cutter(start);
-  Result<ChildProcess> started = start_process(decoder_command(ffmpeg, audio, start, end),
+  // The decoder runs in its own directory, where a relative media path would name another file.
+  Result<std::string> media = absolute_path(audio);
+  if (!media) return fail("start ffmpeg", std::move(media.error()));
+  Result<ChildProcess> started = start_process(decoder_command(ffmpeg, *media, start, end),
                                                Stdio::null_device, Stdio::pipe, Stdio::pipe);
   if (!started) return fail("start ffmpeg", std::move(started.error()));
   std::optional<ChildProcess> decoder(std::move(*started));

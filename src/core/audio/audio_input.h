@@ -10,12 +10,13 @@
 
 namespace tw {
 
-// The body of the audio thread. Decodes `audio` from `start` (seconds) to `end` (up to the end
-// of the file when absent) with the decoder at `ffmpeg` and sends every piece to `pieces`;
-// releases `pieces` when it returns. Fails with "start ffmpeg" (caused by the OS error) when the
-// decoder cannot be started, "transcription stopped" when the receivers are gone, "ffmpeg
-// failed: " and the decoder's error output when it exits with a code other than 0, or the OS
-// error of a failed read or wait. No piece is sent after a failure.
+// The body of the audio thread. Decodes `audio` (a relative path is taken from the worker's
+// current directory) from `start` (seconds) to `end` (up to the end of the file when absent)
+// with the decoder at `ffmpeg` and sends every piece to `pieces`; releases `pieces` when it
+// returns. Fails with "start ffmpeg" (caused by the OS error) when the decoder cannot be
+// started, "transcription stopped" when the receivers are gone, "ffmpeg failed: " and the
+// decoder's error output when it exits with a code other than 0, or the OS error of a failed
+// read or wait. No piece is sent after a failure.
 Status run_audio_input(double start, std::optional<double> end, std::string ffmpeg,
                        std::string audio, PieceSender pieces);
 

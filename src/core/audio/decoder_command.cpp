@@ -6,6 +6,36 @@
 #include "core/platform/fail_fast.h"
 
 namespace tw {
+namespace {
+
+// ffmpeg holds times as 64-bit counts of microseconds and refuses any text above this
+// ("Invalid duration specification"), "inf" included. The double is 9223372036854.775390625,
+// written 9223372036854.775; the next one up is written 9223372036854.777.
+constexpr double LONGEST_DECODER_SECONDS = 9223372036854.775;
+
+// ffmpeg reads a zero length as no limit at all and would decode the rest of the file. The
+// shortest length it honours gives 16 samples, fewer than any piece, so an empty range still
+// yields no piece while ffmpeg still opens and checks the file.
+constexpr std::string_view EMPTY_RANGE_LENGTH = "0.001";
+
+// "-ss" and "-t" for the wanted range, in the forms ffmpeg takes.
+std::vector<std::string> range_arguments(double start, std::optional<double> end) {
+  // A start beyond any media (or infinite) is an empty range.
+  if (start > LONGEST_DECODER_SECONDS) return {"-t", std::string(EMPTY_RANGE_LENGTH)};
+  std::vector<std::string> range;
+  if (start > 0.0) range.insert(range.end(), {"-ss", format_seconds(start)});
+  if (!end) return range;
+  double length = *end - start;
+  // Also turns -0.0 into 0.0, so the length is never written with a sign.
+  if (!(length > 0.0)) length = 0.0;
+  // A length beyond what ffmpeg takes (or infinite) is the rest of the file: no limit at all.
+  if (length > LONGEST_DECODER_SECONDS) return range;
+  std::string text = format_seconds(length);
+  range.insert(range.end(), {"-t", text == "0.000" ? std::string(EMPTY_RANGE_LENGTH) : text});
+  return range;
+}
+
+}  // namespace
 
 std::string format_seconds(double seconds) {
   // The largest double has 309 integer digits; three decimals and a sign fit easily.
@@ -30,21 +60,8 @@ std::vector<std::string> decoder_arguments(std::string_view audio, double start,
       "-loglevel",
       "error",
   };
-  if (start > 0.0) {
-    arguments.push_back("-ss");
-    arguments.push_back(format_seconds(start));
-  }
-  if (end) {
-    double length = *end - start;
-    // Also turns -0.0 into 0.0, so the length is never written with a sign.
-    if (!(length > 0.0)) length = 0.0;
-    arguments.push_back("-t");
-    arguments.push_back(format_seconds(length));
-    // ffmpeg reads a zero length as no limit at all and would decode the rest of the file. The
-    // shortest length it honours gives 16 samples, fewer than any piece, so an empty range
-    // still yields no piece while ffmpeg still opens and checks the file.
-    if (arguments.back() == "0.000") arguments.back() = "0.001";
-  }
+  const std::vector<std::string> range = range_arguments(start, end);
+  arguments.insert(arguments.end(), range.begin(), range.end());
   arguments.insert(arguments.end(), {"-i", std::string(audio), "-vn", "-ac", "1", "-ar",
                                      std::to_string(SAMPLE_RATE), "-f", "s16le", "pipe:1"});
   return arguments;

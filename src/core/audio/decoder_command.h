@@ -24,7 +24,9 @@ inline constexpr std::string_view CODEC_WHITELIST =
 std::string format_seconds(double seconds);
 
 // The argument vector after the program path. "-ss" only for a start after 0; "-t" whenever
-// an end is given, with end - start (0 when that is negative or not a number).
+// an end is given, with end - start (0 when that is negative or not a number, written as the
+// shortest length ffmpeg honours). A length beyond what ffmpeg takes (infinite included) gives
+// no "-t"; a start beyond it is an empty range without "-ss".
 std::vector<std::string> decoder_arguments(std::string_view audio, double start,
                                            std::optional<double> end);
 

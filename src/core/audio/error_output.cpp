@@ -23,12 +23,9 @@ std::string ErrorOutput::text() const {
   std::string_view tail = tail_;
   if (tail.size() > ERROR_OUTPUT_TAIL_BYTES)
     tail.remove_prefix(tail.size() - ERROR_OUTPUT_TAIL_BYTES);
-  if (head.size() + tail.size() == total_) {
-    std::string whole = head_ + std::string(tail);
-    return is_valid_utf8(whole) ? whole : std::string();
-  }
+  if (head.size() + tail.size() == total_) return repair_utf8(head_ + std::string(tail));
   // Something in between was left out: move both cuts to character boundaries (a character
-  // has at most three continuation bytes), so that valid output stays valid.
+  // has at most three continuation bytes), so that no character is cut in two.
   for (int i = 0; i < 3 && !tail.empty() && is_utf8_continuation(tail.front()); ++i) {
     tail.remove_prefix(1);
   }
@@ -42,11 +39,10 @@ std::string ErrorOutput::text() const {
     }
     if (byte < 0x80) break;
   }
-  if (!is_valid_utf8(head) || !is_valid_utf8(tail)) return std::string();
   const std::uint64_t left_out = total_ - head.size() - tail.size();
-  std::string text(head);
+  std::string text = repair_utf8(head);
   text += "\n[... " + std::to_string(left_out) + " bytes left out ...]\n";
-  text += tail;
+  text += repair_utf8(tail);
   return text;
 }
 

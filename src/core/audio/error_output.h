@@ -20,8 +20,8 @@ class ErrorOutput {
  public:
   void append(std::span<const std::byte> bytes);
 
-  // The kept bytes as text. Empty when they are not valid UTF-8: the head and the tail are
-  // each cut at a character boundary and must each be valid.
+  // The kept bytes as text, each maximal invalid UTF-8 subpart replaced by U+FFFD. The head
+  // and the tail are each cut at a character boundary.
   std::string text() const;
 
   // Every byte appended so far, kept or not.

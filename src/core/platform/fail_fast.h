@@ -10,7 +10,8 @@ namespace tw {
 [[noreturn]] void fail_fast(std::string_view fault);
 
 // Routes std::terminate (an escaped exception, a thread that cannot be created) to fail_fast
-// and, on POSIX, ignores SIGPIPE so that a write to a closed pipe is an error value.
+// and, on POSIX, ignores SIGPIPE so that a write to a closed pipe is an error value and sets
+// SIGCHLD to its default, so that children stay to be waited for whatever the host ignored.
 void install_process_guards();
 
 // The std::terminate part of install_process_guards, shared by both platforms.

@@ -26,6 +26,9 @@ void fail_fast(std::string_view fault) {
 
 void install_process_guards() {
   std::signal(SIGPIPE, SIG_IGN);
+  // An ignored SIGCHLD is inherited across exec from the host; with it the kernel reaps the
+  // decoder itself and its exit code is lost.
+  std::signal(SIGCHLD, SIG_DFL);
   install_terminate_handler();
 }
 

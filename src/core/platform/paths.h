@@ -5,12 +5,19 @@
 #include <string>
 #include <string_view>
 
+#include "core/error.h"
+
 namespace tw {
 
 std::filesystem::path utf8_path(std::string_view text);
 
 // The path as UTF-8; anything without a Unicode form (an unpaired UTF-16 surrogate) is U+FFFD.
 std::string path_utf8(const std::filesystem::path& path);
+
+// `path` made absolute against the current directory (on Windows also "\a" and "C:a", as the
+// system resolves them). An absolute or empty path is returned unchanged. Fails with the OS
+// error when the current directory cannot be read.
+Result<std::string> absolute_path(std::string_view path);
 
 // Existence tests that follow links and count any error as "no".
 bool is_existing_directory(const std::filesystem::path& path);

@@ -72,7 +72,8 @@ class ChildProcess {
   Result<int> wait();
 
   // Forces the process itself (not its tree) to end: exit code 1 on Windows, SIGKILL on POSIX.
-  // Does nothing once it has been waited for; failures (it has already exited) are ignored.
+  // Does nothing once it has been waited for, or on POSIX once a wait has failed (its id may
+  // have been reused); failures (it has already exited) are ignored.
   void terminate();
 
  private:

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
@@ -20,6 +19,7 @@
 
 #include "core/platform/fail_fast.h"
 #include "core/platform/os_error.h"
+#include "core/platform/paths.h"
 #include "core/platform/process.h"
 
 #if __has_include(<linux/close_range.h>)
@@ -87,25 +87,13 @@ Status open_stdio(Stdio choice, int slot, StartFds& fds) {
   fail_fast("unknown standard handle choice");
 }
 
-// Absolute form of a relative path, against the worker's current directory: the child changes
-// directory before exec, and a relative program means the worker's current directory.
-Result<std::string> absolute_from_here(const std::string& path) {
-  if (path.empty() || path.front() == '/') return path;
-  std::string cwd(PATH_MAX, '\0');
-  while (::getcwd(cwd.data(), cwd.size()) == nullptr) {
-    if (errno != ERANGE) return fail(last_os_error());
-    cwd.resize(cwd.size() * 2);
-  }
-  cwd.resize(std::char_traits<char>::length(cwd.c_str()));
-  if (cwd.back() != '/') cwd += '/';
-  return cwd + path;
-}
-
 // The paths exec tries in order: the program itself when it contains a slash, otherwise each
-// PATH entry joined with it (an empty entry is the current directory, as execvp has it).
+// PATH entry joined with it (an empty entry is the current directory, as execvp has it). Each
+// is made absolute here: the child changes directory before exec, and a relative program means
+// the worker's current directory.
 Result<std::vector<std::string>> exec_candidates(const std::string& program) {
   if (program.find('/') != std::string::npos) {
-    Result<std::string> path = absolute_from_here(program);
+    Result<std::string> path = absolute_path(program);
     if (!path) return fail(std::move(path.error()));
     return std::vector<std::string>{std::move(*path)};
   }
@@ -119,7 +107,7 @@ Result<std::vector<std::string>> exec_candidates(const std::string& program) {
     if (dir.empty()) dir = ".";
     std::string path_in_dir;
     path_in_dir.append(dir).append("/").append(program);
-    Result<std::string> path = absolute_from_here(path_in_dir);
+    Result<std::string> path = absolute_path(path_in_dir);
     if (!path) return fail(std::move(path.error()));
     candidates.push_back(std::move(*path));
     if (colon == std::string_view::npos) break;
@@ -325,10 +313,10 @@ Result<int> ChildProcess::wait() {
   } while (waited != 0 && errno == EINTR);
   if (waited != 0) {
     const int code = errno;
-    if (code == ECHILD) {  // reaped elsewhere: it is gone either way
-      std::lock_guard guard(live_children().lock);
-      live_children().pids.erase(pid);
-    }
+    // Reaped elsewhere (ECHILD) or beyond our reach: either way its id may be reused from now
+    // on, so no later kill may signal it.
+    std::lock_guard guard(live_children().lock);
+    live_children().pids.erase(pid);
     return fail(os_error(code));
   }
   std::lock_guard guard(live_children().lock);
@@ -340,7 +328,9 @@ Result<int> ChildProcess::wait() {
 
 void ChildProcess::terminate() {
   if (id_ == 0 || waited_) return;
-  ::kill(static_cast<pid_t>(id_), SIGKILL);
+  const pid_t pid = static_cast<pid_t>(id_);
+  std::lock_guard guard(live_children().lock);
+  if (live_children().pids.contains(pid)) ::kill(pid, SIGKILL);
 }
 
 }  // namespace tw

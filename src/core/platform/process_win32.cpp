@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/platform/empty_reads.h"
 #include "core/platform/fail_fast.h"
 #include "core/platform/os_error.h"
 #include "core/platform/process.h"
@@ -254,14 +255,23 @@ void end_process_tree(std::uint32_t id) {
 
 Result<std::size_t> PipeReader::read(std::span<std::byte> buffer) {
   if (handle_ == NO_HANDLE || buffer.empty()) return 0;
+  const HANDLE pipe = as_handle(handle_);
   const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), MAXDWORD));
-  DWORD got = 0;
-  if (!ReadFile(as_handle(handle_), buffer.data(), wanted, &got, nullptr)) {
-    const DWORD code = GetLastError();
-    if (code == ERROR_BROKEN_PIPE) return 0;  // every writer has closed its end
-    return fail(os_error(static_cast<int>(code)));
-  }
-  return static_cast<std::size_t>(got);
+  const auto read_once = [&]() -> Result<std::size_t> {
+    DWORD got = 0;
+    if (!ReadFile(pipe, buffer.data(), wanted, &got, nullptr)) {
+      const DWORD code = GetLastError();
+      if (code == ERROR_BROKEN_PIPE) return 0;  // every writer has closed its end
+      return fail(os_error(static_cast<int>(code)));
+    }
+    return static_cast<std::size_t>(got);
+  };
+  // A pipe that can no longer be peeked has lost its writer.
+  const auto ended = [&] {
+    DWORD available = 0;
+    return !PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr);
+  };
+  return read_past_empty_writes(true, read_once, ended);
 }
 
 void PipeReader::close() {

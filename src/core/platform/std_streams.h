@@ -24,7 +24,8 @@ Status write_stdout(std::string_view bytes);
 void write_stderr(std::string_view bytes);
 
 // Reads from standard input. 0 means the end: end of input, a broken pipe, a missing handle
-// or any other read error (interrupted reads are retried).
+// or any other read error (interrupted reads, and on Windows zero-byte writes to a pipe that
+// is still open, are read past).
 std::size_t read_stdin(std::span<char> buffer);
 
 // Ends the process with `status` without running static destructors, while other threads may

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "core/platform/empty_reads.h"
 #include "core/platform/os_error.h"
 #include "core/platform/process.h"
 #include "core/platform/std_streams.h"
@@ -76,10 +77,21 @@ void write_stderr(std::string_view bytes) {
 std::size_t read_stdin(std::span<char> buffer) {
   HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
   if (is_missing(in)) return 0;
-  DWORD got = 0;
-  // A closed pipe reads as FALSE with ERROR_BROKEN_PIPE or as TRUE with 0 bytes: both end input.
-  if (!ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return 0;
-  return got;
+  const auto read_once = [&]() -> Result<std::size_t> {
+    DWORD got = 0;
+    if (!ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+      return fail(last_os_error());  // ERROR_BROKEN_PIPE: the host closed its end
+    }
+    return static_cast<std::size_t>(got);
+  };
+  // A pipe that can no longer be peeked has lost its writer.
+  const auto ended = [&] {
+    DWORD available = 0;
+    return !PeekNamedPipe(in, nullptr, 0, nullptr, &available, nullptr);
+  };
+  Result<std::size_t> got =
+      read_past_empty_writes(GetFileType(in) == FILE_TYPE_PIPE, read_once, ended);
+  return got ? *got : 0;
 }
 
 void exit_process(int status) {

@@ -38,8 +38,9 @@ ChildGuard ChildRegistry::register_child(std::uint32_t id) {
 }
 
 void ChildRegistry::unregister_child(std::uint32_t id) {
-  std::lock_guard guard(lock_);
+  std::unique_lock guard(lock_);
   std::erase(pids_, id);
+  stop_finished_.wait(guard, [&] { return stops_running_ == 0; });
 }
 
 void ChildRegistry::stop_all_children() {
@@ -50,8 +51,13 @@ void ChildRegistry::stop_all_children() {
     std::lock_guard guard(lock_);
     stopping_ = true;
     taken.swap(pids_);
+    if (taken.empty()) return;
+    ++stops_running_;
   }
-  if (!taken.empty()) kill_trees_(taken);
+  kill_trees_(taken);
+  std::lock_guard guard(lock_);
+  --stops_running_;
+  stop_finished_.notify_all();
 }
 
 std::vector<std::uint32_t> ChildRegistry::pids() const {

@@ -3,7 +3,13 @@
 // the end; the stdin watch ends every registered decoder at once and refuses new ones from then
 // on. One lock covers the list and the stopping mark; it is never held while a tool runs or a
 // process is waited for.
+//
+// A stop names its processes by id to a tool that runs after the lock is released. Releasing a
+// registration therefore waits until no stop is running: the owner closes its process handle
+// only after that, so the id cannot be reused by another process while the tool may still
+// look for it.
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -49,7 +55,8 @@ class ChildRegistry {
   // Lists the id, or, once a stop has begun, ends its tree at once instead.
   ChildGuard register_child(std::uint32_t id);
 
-  // Removes every entry equal to `id`; an id that is not listed changes nothing.
+  // Removes every entry equal to `id`; an id that is not listed changes nothing. Waits while a
+  // stop is ending trees.
   void unregister_child(std::uint32_t id);
 
   // Marks the registry as stopping and ends the trees of every listed id in one call.
@@ -62,8 +69,10 @@ class ChildRegistry {
  private:
   KillTrees kill_trees_;
   mutable std::mutex lock_;
+  std::condition_variable stop_finished_;
   std::vector<std::uint32_t> pids_;
   bool stopping_ = false;
+  int stops_running_ = 0;
 };
 
 // The one registry of the worker process, alive from first use until the process ends (never
