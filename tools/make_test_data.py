@@ -8,7 +8,8 @@ DIR/models/tone-heavy    the same with result-neutral extra encoder work, like a
 DIR/models/tone-plain    the same without TDT durations
 DIR/models/export-int8   the tone model shaped like a real Parakeet TDT export (*.int8.onnx)
 DIR/models/export-fp32   the same with plain names and the encoder's weights in encoder.weights
-DIR/models/export-per-feature  export-int8 with "per_feature" normalisation (loads, hears noise)
+DIR/models/export-per-feature  export-int8 with "per_feature" normalisation (loads; its words are
+                         not predictable)
 DIR/models/broken-NAME   for the failure tests: not-onnx, missing-metadata, tokens-mismatch,
                          missing-files (an empty directory), bad-graph, missing-weights
                          (export-fp32 without encoder.weights)
