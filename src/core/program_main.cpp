@@ -6,7 +6,7 @@
 
 namespace tw {
 
-void program_main(std::vector<std::string> arguments, ProgramRun run) {
+void run_program(ProgramRun run, std::span<const std::string> arguments) {
   install_process_guards();
   Status result = run(arguments);
   if (result) exit_process(0);

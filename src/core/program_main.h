@@ -1,10 +1,9 @@
 #pragma once
-// A program's entry: run once, then exit with status 0, or report the failure as one "error: "
-// line on standard error and exit with status 1.
+// What every program's entry point does: run once, report a failure as one "error: " line,
+// exit 0 or 1.
 
 #include <span>
 #include <string>
-#include <vector>
 
 #include "core/error.h"
 
@@ -12,8 +11,8 @@ namespace tw {
 
 using ProgramRun = Status (*)(std::span<const std::string> arguments);
 
-// Installs the process guards (fail_fast on std::terminate, no SIGPIPE), runs `run` on the
-// program's arguments and ends the process with its outcome.
-[[noreturn]] void program_main(std::vector<std::string> arguments, ProgramRun run);
+// Installs the process guards, calls `run` once on the calling thread and ends the process:
+// status 0 on success, otherwise the error line (exit_with_error) and status 1.
+[[noreturn]] void run_program(ProgramRun run, std::span<const std::string> arguments);
 
 }  // namespace tw

@@ -4,9 +4,9 @@
 #include "model_check/check_model.h"
 
 #ifdef _WIN32
-int wmain(int, wchar_t**) { tw::program_main(tw::process_arguments(0, nullptr), tw::check_model); }
+int wmain(int, wchar_t**) { tw::run_program(tw::check_model, tw::process_arguments(0, nullptr)); }
 #else
 int main(int argc, char** argv) {
-  tw::program_main(tw::process_arguments(argc, argv), tw::check_model);
+  tw::run_program(tw::check_model, tw::process_arguments(argc, argv));
 }
 #endif

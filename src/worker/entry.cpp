@@ -5,6 +5,6 @@
 
 namespace tw {
 
-int worker_main(std::vector<std::string> arguments) { program_main(std::move(arguments), run); }
+int worker_main(std::vector<std::string> arguments) { run_program(run, arguments); }
 
 }  // namespace tw
