@@ -6,8 +6,13 @@
 DIR/models/tone          the tone model (TDT)
 DIR/models/tone-heavy    the same with result-neutral extra encoder work, like a small real model
 DIR/models/tone-plain    the same without TDT durations
+DIR/models/export-int8   the tone model shaped like a real Parakeet TDT export (*.int8.onnx)
+DIR/models/export-fp32   the same with plain names and the encoder's weights in encoder.weights
+DIR/models/export-per-feature  export-int8 with "per_feature" normalisation (loads; its words are
+                         not predictable)
 DIR/models/broken-NAME   for the failure tests: not-onnx, missing-metadata, tokens-mismatch,
-                         missing-files (an empty directory), bad-graph
+                         missing-files (an empty directory), bad-graph, missing-weights
+                         (export-fp32 without encoder.weights)
 DIR/media/NAME.wav       tone-encoded audio, 16 kHz mono 16-bit
 DIR/media/NAME.json      the words the worker reports for it (see tone_encoder.expected)
 
@@ -28,6 +33,9 @@ SENTENCE = "the quick brown fox jumps over the lazy dog while it's raining"
 # name: (text, options of tone_encoder.synthesize)
 MEDIA = {
     "hello-world": ("hello world", {}),
+    # Only the export-shaped models know the extra tokens.
+    "export-words": ("\u00fcber caf\u00e9, na\u00efve? it's se\u00f1or. ol\u00e9!",
+                     {"extended": True}),
     "silence-3s": ("", {"duration": 3.0}),
     "speech-25s": (SENTENCE, {"duration": 25.0}),
     "speech-30s": (SENTENCE, {"duration": 30.0}),
@@ -38,7 +46,11 @@ MODELS = {
     "tone": {},
     "tone-heavy": {"heavy": True},
     "tone-plain": {"variant": "plain"},
+    "export-int8": {"export": True},
+    "export-fp32": {"export": True, "external": True},
+    "export-per-feature": {"export": True, "normalize_type": "per_feature"},
     **{f"broken-{v}": {"variant": v} for v in make_tone_model.VARIANTS if v != "plain"},
+    "broken-missing-weights": {"variant": "missing-weights", "export": True},
 }
 STAMP = ".generated"
 

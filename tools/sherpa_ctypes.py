@@ -127,7 +127,8 @@ def load_library(path=LIBRARY):
 
 
 class Recognizer:
-    """One recognizer over a model directory holding encoder/decoder/joiner.int8.onnx."""
+    """One recognizer over a model directory holding encoder/decoder/joiner.int8.onnx (or the
+    plain .onnx names when there is no .int8.onnx)."""
 
     def __init__(self, model_dir, num_threads=1, decoding_method="greedy_search", lib=None):
         self.lib = lib or load_library()
@@ -143,9 +144,14 @@ class Recognizer:
         config.feat_config.sample_rate = SAMPLE_RATE
         config.feat_config.feature_dim = 80
         transducer = config.model_config.transducer
-        transducer.encoder = text(model_dir / "encoder.int8.onnx")
-        transducer.decoder = text(model_dir / "decoder.int8.onnx")
-        transducer.joiner = text(model_dir / "joiner.int8.onnx")
+        def network(name):
+            int8 = model_dir / f"{name}.int8.onnx"
+            return text(int8 if int8.exists() or not (model_dir / f"{name}.onnx").exists()
+                        else model_dir / f"{name}.onnx")
+
+        transducer.encoder = network("encoder")
+        transducer.decoder = network("decoder")
+        transducer.joiner = network("joiner")
         config.model_config.tokens = text(model_dir / "tokens.txt")
         config.model_config.num_threads = num_threads
         config.model_config.provider = text("cpu")

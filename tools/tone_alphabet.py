@@ -9,6 +9,12 @@ The bins were chosen so that each token's tone is louder in its own bin than in 
 token's bin by at least 1.18 natural-log units: every second bin from 330 Hz to 1.24 kHz (low
 bins are barely wider than the FFT resolution), then every bin from 1.34 kHz to 5.83 kHz (below
 what common lossy codecs cut; MP3, AAC, Opus and Vorbis at low rates keep every word).
+
+Models shaped like real exports hear 128 mel bins. There the same tones are loudest in the bins
+of TOKEN_BINS_128, and eight more tokens fit above them (EXTRA_TOKENS: a word-initial and three
+word-continuing non-ASCII letters and four punctuation marks, tones at the centres of 128-bin bins
+119 to 126, 6.0 to 7.4 kHz). Only those models know the extra tokens: spell them with
+extended=True.
 """
 import mel_features
 
@@ -22,6 +28,16 @@ LETTERS = "abcdefghijklmnopqrstuvwxyz"
 TOKENS = [WORD_START + c for c in LETTERS] + list(LETTERS) + ["'"]
 TOKEN_BINS = list(range(8, 34, 2)) + list(range(34, 74))
 assert len(TOKEN_BINS) == len(TOKENS)
+
+# The extra tokens of the 128-bin models and the bins of all their tokens (computed responses:
+# each tone wins its own bin by at least 0.97 natural-log units against every other token's bin).
+EXTRA_TOKENS = [WORD_START + "\u00fc", "\u00e9", "\u00ef", "\u00f1", ",", ".", "?", "!"]
+EXTRA_BINS_128 = list(range(119, 127))
+TOKEN_BINS_128 = [14, 17, 19, 22, 26, 29, 33, 36, 38, 41, 45, 48, 52, 55, 56, 58, 60, 61, 63, 64,
+                  66, 67, 69, 71, 72, 74, 75, 77, 79, 80, 82, 83, 85, 87, 88, 90, 91, 93, 95, 96,
+                  98, 99, 101, 103, 104, 106, 107, 109, 110, 112, 114, 115, 117] + EXTRA_BINS_128
+assert len(TOKEN_BINS_128) == len(TOKENS) + len(EXTRA_TOKENS)
+EXPORT_BINS = 128
 
 VOCAB_SIZE = len(TOKENS) + 1  # <unk> and the tone tokens; the library adds the blank
 BLANK_ID = VOCAB_SIZE
@@ -66,6 +82,8 @@ def token_id(symbol):
 
 
 def tone_hz(symbol):
+    if symbol in EXTRA_TOKENS:
+        return mel_features.bin_centre_hz(EXTRA_BINS_128[EXTRA_TOKENS.index(symbol)], EXPORT_BINS)
     return mel_features.bin_centre_hz(TOKEN_BINS[TOKENS.index(symbol)])
 
 
@@ -74,19 +92,34 @@ def shown(symbol):
     return " " + symbol[len(WORD_START):] if symbol.startswith(WORD_START) else symbol
 
 
-def spell(word):
-    """The tokens of one lower-case word."""
+def spell(word, extended=False):
+    """The tokens of one lower-case word; with extended, the extra tokens may be used too."""
     if not word:
         raise ValueError("empty word")
-    bad = [c for c in word if c not in LETTERS + "'"]
+    symbols = TOKENS + (EXTRA_TOKENS if extended else [])
+    bad = [c for c in word if c not in symbols and WORD_START + c not in symbols]
     if bad:
         raise ValueError(f"the tone alphabet has no {bad[0]!r} (word {word!r})")
-    if word[0] == "'":
-        raise ValueError(f"a word cannot begin with an apostrophe ({word!r})")
-    return [WORD_START + word[0]] + list(word[1:])
+    spelled = [WORD_START + word[0]] + list(word[1:])
+    if spelled[0] not in symbols:
+        raise ValueError(f"a word cannot begin with {word[0]!r} ({word!r})")
+    if any(c not in symbols for c in spelled[1:]):
+        raise ValueError(f"{word!r} has a letter that only begins words")
+    return spelled
 
 
-def tokens_txt():
-    lines = [f"{UNKNOWN} 0"] + [f"{s} {i + 1}" for i, s in enumerate(TOKENS)]
-    lines.append(f"{BLANK} {BLANK_ID}")
-    return "\n".join(lines) + "\n"
+def filler_pieces(count):
+    """Sentencepiece-like pieces that no tone stands for: two letters, word-initial ones first."""
+    pairs = [a + b for a in LETTERS for b in LETTERS]
+    pieces = [WORD_START + p for p in pairs] + pairs
+    if count > len(pieces):
+        raise ValueError(f"at most {len(pieces)} filler pieces")
+    return pieces[:count]
+
+
+def tokens_txt(extended=False, vocab_size=VOCAB_SIZE):
+    """<unk> 0, the tone tokens from id 1 (with the extra ones when extended), filler pieces up
+    to vocab_size - 1 and <blk> vocab_size last."""
+    tones = TOKENS + (EXTRA_TOKENS if extended else [])
+    symbols = [UNKNOWN] + tones + filler_pieces(vocab_size - 1 - len(tones)) + [BLANK]
+    return "".join(f"{s} {i}\n" for i, s in enumerate(symbols))

@@ -78,14 +78,15 @@ def _burst_samples(symbol, length):
 
 def synthesize(text, burst=ta.BURST_SECONDS, letter_gap=ta.LETTER_GAP_SECONDS,
                word_gap=ta.WORD_GAP_SECONDS, lead=0.5, trail=0.5, duration=None,
-               noise_dbfs=ta.NOISE_DBFS, seed=0):
+               noise_dbfs=ta.NOISE_DBFS, seed=0, extended=False):
     """Tone audio for the words of text.
 
     With duration (seconds), the text is repeated as often as whole words fit before the trailing
-    silence and the audio is padded with silence to exactly that length.
+    silence and the audio is padded with silence to exactly that length. With extended, words may
+    use the extra tokens that only the 128-bin models know.
     """
     words = text.split()
-    spelled = [ta.spell(w) for w in words]
+    spelled = [ta.spell(w, extended) for w in words]
     burst_len = _grid(burst, "the burst length")
     letter_gap_len = _grid(letter_gap, "the letter gap")
     word_gap_len = _grid(word_gap, "the word gap")

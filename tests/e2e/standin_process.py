@@ -44,3 +44,12 @@ def own_stderr(worker, err):
         return err
     lines = err.splitlines(keepends=True)
     return b"".join(line for line in lines if line.rstrip(b"\r\n") != WINE_DXGI_LINE)
+
+
+def model_check(worker, *args):
+    """Runs transcribe-model-check: its standard output, the last line of its standard error
+    (its own, after any of the speech library's) and its status."""
+    program = worker.build_dir / ("transcribe-model-check" + (".exe" if worker.windows else ""))
+    result = run_program(worker, program, args)
+    err = own_stderr(worker, result.stderr).decode().replace("\r\n", "\n")
+    return result.stdout.decode(), (err.splitlines() or [""])[-1], result.returncode

@@ -8,6 +8,8 @@ from pathlib import Path
 
 import pytest
 
+from standin_process import model_check
+
 PYTHON_ONNX = pytest.importorskip("onnx")
 
 
@@ -228,6 +230,9 @@ def test_the_worker_loads_what_the_library_loads_and_refuses_the_rest(worker, tm
             check_loaded(worker, tmp_path / name)
         else:
             check_refused(worker, tmp_path / name)
+        # So does transcribe-model-check.
+        _, _, status = model_check(worker, "--load", worker.native(tmp_path / name))
+        assert (status == 0) == (outcomes[name] == "loaded"), name
     # The variants do reach both outcomes of the library.
     assert outcomes["as-generated"] == "loaded"
     assert outcomes["tokens-crlf-and-blank-lines"] == "loaded"

@@ -89,33 +89,46 @@ def cuts_between_words(audio, rng, count):
 # --- The alphabet and the front-end simulation (no library needed) ----------------------------
 
 
-def test_tokens_file_fits_the_library_rules():
-    lines = ta.tokens_txt().splitlines()
+@pytest.mark.parametrize("extended,vocab_size", [(False, ta.VOCAB_SIZE), (True, 1024)])
+def test_tokens_file_fits_the_library_rules(extended, vocab_size):
+    text = ta.tokens_txt(extended, vocab_size)
+    lines = text.splitlines()
     symbols = [line.split()[0] for line in lines]
     ids = [int(line.split()[1]) for line in lines]
-    assert ids == list(range(len(lines)))
-    assert symbols[0] == "<unk>" and symbols[-1] == "<blk>" and ids[-1] == ta.VOCAB_SIZE
-    assert max(ta.tokens_txt().encode()) != 0xC6  # would be taken for byte-level BPE
+    assert ids == list(range(len(lines))) and len(set(symbols)) == len(symbols)
+    assert symbols[0] == "<unk>" and symbols[-1] == "<blk>" and ids[-1] == vocab_size
+    assert max(text.encode()) != 0xC6  # would be taken for byte-level BPE
     for letter in ta.LETTERS:
         assert "\u2581" + letter in symbols and letter in symbols
+    assert all(s in symbols for s in ta.EXTRA_TOKENS) == extended
 
 
-def test_each_tone_is_loudest_in_its_own_bin():
-    bins = np.array(ta.TOKEN_BINS)
-    for symbol, own in zip(ta.TOKENS, range(len(bins))):
-        levels = mel_features.log_mel(mel_features.tone(ta.tone_hz(symbol), 0.3))[5:-5, bins]
+# The 80-bin tone models know the tone tokens; the 128-bin export-shaped ones the extra tokens
+# too, with narrower bins and so smaller margins.
+FRONT_ENDS = {80: (ta.TOKENS, ta.TOKEN_BINS, 1.1, 4.0),
+              128: (ta.TOKENS + ta.EXTRA_TOKENS, ta.TOKEN_BINS_128, 0.95, 3.5)}
+
+
+@pytest.mark.parametrize("num_bins", sorted(FRONT_ENDS))
+def test_each_tone_is_loudest_in_its_own_bin(num_bins):
+    tokens, bins, least_margin, _ = FRONT_ENDS[num_bins]
+    bins = np.array(bins)
+    for symbol, own in zip(tokens, range(len(bins))):
+        tone = mel_features.tone(ta.tone_hz(symbol), 0.3)
+        levels = mel_features.log_mel(tone, num_bins)[5:-5, bins]
         margin = levels[:, own] - np.delete(levels, own, axis=1).max(axis=1)
-        assert margin.min() > 1.1, symbol
+        assert margin.min() > least_margin, symbol
         assert levels[:, own].min() > ta.SOUND_THRESHOLD + 3
 
 
-def test_sound_frames_follow_the_bursts_for_any_start_on_the_10ms_grid():
-    audio = te.synthesize("jazz quips", lead=0.1, trail=0.05, seed=3)
-    bins = list(ta.TOKEN_BINS)
+@pytest.mark.parametrize("num_bins,text", [(80, "jazz quips"), (128, "jazz qu\u00efps, \u00fcber")])
+def test_sound_frames_follow_the_bursts_for_any_start_on_the_10ms_grid(num_bins, text):
+    audio = te.synthesize(text, lead=0.1, trail=0.05, seed=3, extended=num_bins == 128)
+    _, bins, _, threshold_margin = FRONT_ENDS[num_bins]
     gap = audio.bursts[4].start - ta.EDGE_MARGIN
     for piece_start in (0, 160, 640, 1120, (gap // 160) * 160):
         piece = audio.floats(piece_start)
-        loud = mel_features.log_mel(piece)[:, bins].max(axis=1)
+        loud = mel_features.log_mel(piece, num_bins)[:, bins].max(axis=1)
         want = np.zeros(loud.size, dtype=bool)
         for b in audio.bursts:
             if b.start >= piece_start + ta.EDGE_MARGIN:
@@ -123,8 +136,8 @@ def test_sound_frames_follow_the_bursts_for_any_start_on_the_10ms_grid():
                 want[first:last + 1] = True
         assert np.array_equal(loud > ta.SOUND_THRESHOLD, want), piece_start
         # Far from the threshold on both sides, so 32-bit arithmetic cannot tip a frame.
-        assert loud[want].min() > ta.SOUND_THRESHOLD + 4
-        assert loud[~want].max() < ta.SOUND_THRESHOLD - 4
+        assert loud[want].min() > ta.SOUND_THRESHOLD + threshold_margin
+        assert loud[~want].max() < ta.SOUND_THRESHOLD - threshold_margin
 
 
 def test_a_piece_edge_near_a_burst_is_refused():
@@ -211,13 +224,16 @@ def test_models_are_small(test_data):
     assert tone < 20_000 and heavy < 60_000
 
 
-@pytest.mark.parametrize("name", ["hello-world", "silence-3s", "speech-30s", "speech-45s",
-                                  "speech-180s"])
-def test_media_pieces_decode_as_expected(recognizers, test_data, name):
+@pytest.mark.parametrize("model,name", [
+    *[("tone", name) for name in ["hello-world", "silence-3s", "speech-30s", "speech-45s",
+                                  "speech-180s"]],
+    *[(model, name) for model in ["export-int8", "export-fp32"]
+      for name in ["hello-world", "speech-45s", "export-words"]]])
+def test_media_pieces_decode_as_expected(recognizers, test_data, model, name):
     doc = json.loads((test_data / f"media/{name}.json").read_text())
     samples = te.read_wav(test_data / f"media/{name}.wav")
     audio = te.ToneAudio(doc["text"].split(), te.bursts_from_expected(doc), samples)
-    recognizer = recognizers("tone")
+    recognizer = recognizers(model)
     waves = [audio.floats(p["start_sample"], p["start_sample"] + p["samples"])
              for p in doc["pieces"]]
     results = [recognizer.decode(w) for w in waves]
@@ -287,6 +303,7 @@ r.close()
     ("broken-missing-files", 0, "does not exist"),
     ("broken-not-onnx", -signal.SIGABRT, "Protobuf parsing failed"),
     ("broken-bad-graph", -signal.SIGABRT, "ToneAlphabetNoSuchOp"),
+    ("broken-missing-weights", -signal.SIGABRT, "External data path does not exist"),
     ("broken-missing-metadata", 255, "vocab_size"),
     ("broken-tokens-mismatch", 255, None),
 ])

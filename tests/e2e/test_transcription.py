@@ -65,6 +65,16 @@ def test_one_record_per_piece(worker, name):
                   expected_stdout(worker, name))
 
 
+@pytest.mark.parametrize("model", ["export-int8", "export-fp32"])
+@pytest.mark.parametrize("name", ["export-words", "speech-30s"])
+def test_models_shaped_like_real_exports(worker, model, name):
+    # 128 bins, 1024 pieces, 2 x 640 decoder states; fp32 with the encoder's weights beside it.
+    # Pieces with punctuation and non-ASCII letters join into words like any other:
+    # "über", "café,", "naïve?", "it's", "señor.", "olé!".
+    check_success(transcribe(worker, media_path(worker, name), model=model), worker,
+                  expected_stdout(worker, name))
+
+
 @pytest.mark.parametrize("samples", [1599, 1600])
 def test_audio_shorter_than_a_tenth_of_a_second(worker, tmp_path, samples):
     # Fewer than 1600 samples make no piece at all: the ready record alone.

@@ -10,7 +10,6 @@
 #include "core/asr/model_files.h"
 #include "core/asr/recognizer.h"
 #include "core/asr/recognizer_config.h"
-#include "core/audio/piece.h"
 #include "core/error_exit.h"
 #include "core/platform/fail_fast.h"
 #include "core/platform/process_arguments.h"
@@ -18,15 +17,11 @@
 
 namespace {
 
-// One second of digital silence through a stream of its own.
+// One second of digital silence through a stream of its own. The worker does not guard its
+// decodes: a library exception there ends it abnormally.
 void decode_silence(tw::RecognizerHandle recognizer) {
-  const tw::SpeechCalls& calls = tw::speech_library();
-  const std::vector<float> silence(tw::SAMPLE_RATE, 0.0f);
-  tw::StreamHandle stream = calls.create_stream(recognizer);
-  calls.accept_waveform(stream, tw::SAMPLE_RATE, silence.data(), tw::SAMPLE_RATE);
-  calls.decode_stream(recognizer, stream);
-  calls.release_result_json(calls.result_json(stream));
-  calls.destroy_stream(stream);
+  tw::Status decoded = tw::decode_silence(recognizer, [](tw::Error refusal) { return refusal; });
+  if (!decoded) tw::fail_fast(decoded.error().chain());
 }
 
 int load(const std::vector<std::string>& arguments) {

@@ -161,8 +161,8 @@ TEST(CheckTokens, RefusesWhatTheLibraryDiesOf) {
       {"<unk> 0\na 1abc\nb 2\n<blk> 3\n", "line 2 has no integer id"},
       {"<unk> 0\na 1\nb 2\nblank 3\n", "no <blk>"},
       {"<unk> 0\na 1\nb 3\n<blk> 2\n", "<blk> is not the last token"},
-      {"<unk> 0\na 1\nb 1\n<blk> 3\n", "the number of tokens is not the model's"},
-      {"<unk> 0\nzz\nb 2\n<blk> 3\n", "the number of tokens is not the model's"},  // atoi: 0
+      {"<unk> 0\na 1\nb 1\n<blk> 3\n", "3 tokens, the model has 4"},
+      {"<unk> 0\nzz\nb 2\n<blk> 3\n", "3 tokens, the model has 4"},  // atoi: 0
       {"<unk> 0\na 1\n<blk> 2\n", "<blk> is not the last token"},
   };
   for (const auto& [text, message] : refused) {
@@ -173,21 +173,37 @@ TEST(CheckTokens, RefusesWhatTheLibraryDiesOf) {
 }
 
 // The generated model directories: each broken one is refused, except the one whose graph
-// only ONNX Runtime can judge.
+// only ONNX Runtime can judge, and the facts of a good one are found.
 TEST(CheckModelFiles, GeneratedModels) {
   const char* data = std::getenv("TW_TEST_DATA");
   if (data == nullptr) GTEST_SKIP() << "TW_TEST_DATA is not set";
-  auto check = [&](const std::string& name) {
-    return check_model_files(find_model_files(path_utf8(utf8_path(data) / "models" / name)));
+  auto check = [&](const std::string& name, ModelFacts& facts) {
+    return check_model_files(find_model_files(path_utf8(utf8_path(data) / "models" / name)), facts);
   };
-  for (const char* good : {"tone", "tone-plain", "tone-heavy", "broken-bad-graph"}) {
-    Status status = check(good);
+  for (const char* good : {"tone", "tone-plain", "tone-heavy", "export-int8", "export-fp32",
+                           "export-per-feature", "broken-bad-graph"}) {
+    ModelFacts facts;
+    Status status = check(good, facts);
     EXPECT_TRUE(status) << good << ": " << (status ? "" : status.error().chain());
   }
   for (const char* bad : {"broken-not-onnx", "broken-missing-metadata", "broken-tokens-mismatch",
-                          "broken-missing-files"}) {
-    EXPECT_FALSE(check(bad)) << bad;
+                          "broken-missing-files", "broken-missing-weights"}) {
+    ModelFacts facts;
+    EXPECT_FALSE(check(bad, facts)) << bad;
   }
+  ModelFacts facts;
+  ASSERT_TRUE(check("export-fp32", facts));
+  EXPECT_EQ(facts.encoder_weights, std::vector<std::string>{"encoder.weights"});
+  EXPECT_TRUE(facts.decoder_weights.empty() && facts.joiner_weights.empty());
+  EXPECT_EQ(facts.vocab_size, 1024);
+  EXPECT_EQ(facts.feature_bins, 128);
+  EXPECT_EQ(facts.subsampling, 8);
+  EXPECT_EQ(facts.tdt, true);
+  EXPECT_EQ(facts.normalize_type, "");
+  EXPECT_EQ(facts.tokens, 1025);
+  Status missing = check("broken-missing-weights", facts);
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.error().chain(), "encoder.onnx: its weights file encoder.weights is missing");
 }
 
 }  // namespace

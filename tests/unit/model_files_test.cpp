@@ -51,6 +51,9 @@ TEST_F(ModelDirectory, EachNetworkIsChosenByItself) {
   EXPECT_EQ(files.decoder, in_dir("decoder.fp32.onnx"));
   EXPECT_EQ(files.joiner, in_dir("joiner.onnx"));
   EXPECT_EQ(files.tokens, in_dir("tokens.txt"));
+  EXPECT_EQ(files.encoder_variant, "int8");
+  EXPECT_EQ(files.decoder_variant, "fp32");
+  EXPECT_EQ(files.joiner_variant, "plain");
 }
 
 TEST_F(ModelDirectory, ADirectoryOfThatNameDoesNotCount) {
@@ -76,6 +79,10 @@ TEST_F(ModelDirectory, NothingFoundNamesTheInt8FileAndTokensAreNotTested) {
   EXPECT_EQ(files.decoder, in_dir("decoder.int8.onnx"));
   EXPECT_EQ(files.joiner, in_dir("joiner.int8.onnx"));
   EXPECT_EQ(files.tokens, in_dir("tokens.txt"));
+  EXPECT_TRUE(files.encoder_variant.empty() && files.joiner_variant.empty());
+  EXPECT_EQ(model_file_names("joiner"),
+            (std::vector<std::string>{"joiner.int8.onnx", "joiner.fp16.onnx", "joiner.fp32.onnx",
+                                      "joiner.onnx"}));
 }
 
 TEST_F(ModelDirectory, AMissingDirectoryIsLikeAnEmptyOne) {

@@ -109,6 +109,20 @@ TEST(ReadOnnxModel, ReadsMetadataAndTheFirstInputsAndOutputsShapes) {
             (std::vector<std::optional<std::int64_t>>{std::nullopt, 80, std::nullopt}));
 }
 
+TEST(ReadOnnxModel, NamesTheFilesOfExternalInitializersOnce) {
+  MemoryBytes bytes(IR_VERSION +
+                    graph(initializer("a.weights", true) + initializer("", false) +
+                          initializer("b.weights", true) + initializer("a.weights", true)));
+  auto model = read_onnx_model(bytes);
+  ASSERT_TRUE(model) << model.error().chain();
+  EXPECT_EQ(model->external_data_files, (std::vector<std::string>{"a.weights", "b.weights"}));
+  // A location without the external data location is not read from.
+  MemoryBytes not_external(
+      IR_VERSION +
+      graph(bytes_field(5, bytes_field(13, bytes_field(1, "location") + bytes_field(2, "x")))));
+  EXPECT_TRUE(read_onnx_model(not_external)->external_data_files.empty());
+}
+
 TEST(ReadOnnxModel, AnOutputWithoutShapeHasNoDims) {
   MemoryBytes no_shape(IR_VERSION + graph(output("logit", "", false)));
   auto model = read_onnx_model(no_shape);
@@ -141,10 +155,11 @@ TEST(ReadOnnxModel, RefusesWhatIsNotAModel) {
 }
 
 TEST(ReadOnnxModel, ReadsFilesLargerThanItsReadWindow) {
-  // Big skipped payloads before and after the fields read, across read-window boundaries.
+  // Big skipped payloads before and after the fields read, across read-window boundaries: an
+  // initializer's raw data among them.
   const std::string big(200000, 'w');
   const std::string bytes = IR_VERSION + bytes_field(5, big) + metadata("vocab_size", "54") +
-                            graph(bytes_field(5, big) + output("logit", dim(55))) +
+                            graph(bytes_field(5, bytes_field(9, big)) + output("logit", dim(55))) +
                             bytes_field(20, big);
   const auto path = std::filesystem::temp_directory_path() / "tw-onnx-model-test.onnx";
   std::ofstream(path, std::ios::binary) << bytes;

@@ -61,6 +61,18 @@ inline std::string graph(const std::string& fields) { return bytes_field(7, fiel
 
 inline std::string node(const std::string& op) { return bytes_field(1, bytes_field(4, op)); }
 
+// A graph initializer (TensorProto) with its data in the model, or in the file `location` when
+// `external` (onnx's external data: a location entry, then where the bytes lie in the file).
+inline std::string initializer(const std::string& location, bool external) {
+  auto entry = [](const std::string& key, const std::string& value) {
+    return bytes_field(13, bytes_field(1, key) + bytes_field(2, value));
+  };
+  const std::string data = external ? entry("location", location) + entry("offset", "0") +
+                                          entry("length", "4") + varint_field(14, 1)
+                                    : bytes_field(9, "\0\0\0\0");
+  return bytes_field(5, bytes_field(8, "w") + data);
+}
+
 inline const std::string IR_VERSION = varint_field(1, 8);
 
 }  // namespace onnx

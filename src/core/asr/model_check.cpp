@@ -109,11 +109,33 @@ std::int64_t lone_token_id(std::string_view text) {
   return clamp_to_int32(read_like_atoi(text).value);
 }
 
+// A file is named by its name alone: the directory is the one the user gave.
+std::string name_of(const std::string& path) { return path_utf8(utf8_path(path).filename()); }
+
+Error unreadable(const std::string& path) {
+  return Error(name_of(path) +
+               (is_existing_file(utf8_path(path)) ? ": cannot be read" : ": no such file"));
+}
+
+// ONNX Runtime reads a network's external data from beside it and throws when a file is missing.
+Status check_external_data(const std::string& model_path, const OnnxModelSummary& model) {
+  const std::filesystem::path directory = utf8_path(model_path).parent_path();
+  for (const std::string& file : model.external_data_files) {
+    if (!is_existing_file(directory / utf8_path(file))) {
+      return fail("its weights file " + file + " is missing");
+    }
+  }
+  return {};
+}
+
 Result<OnnxModelSummary> read_model_file(const std::string& path) {
   std::optional<FileBytes> bytes = FileBytes::open(utf8_path(path));
-  if (!bytes) return fail(path + ": cannot be read");
+  if (!bytes) return fail(unreadable(path));
   Result<OnnxModelSummary> summary = read_onnx_model(*bytes);
-  if (!summary) return fail(path, std::move(summary.error()));
+  if (!summary) return fail(name_of(path), std::move(summary.error()));
+  if (Status s = check_external_data(path, *summary); !s) {
+    return fail(name_of(path), std::move(s.error()));
+  }
   return summary;
 }
 
@@ -121,11 +143,11 @@ Result<std::string> read_text_file(const std::string& path) {
   const std::filesystem::path native = utf8_path(path);
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(native, error);
-  if (error || size > MAX_TOKENS_BYTES) return fail(path + ": cannot be read");
+  if (error || size > MAX_TOKENS_BYTES) return fail(unreadable(path));
   std::ifstream file(native, std::ios::binary);
   std::string text(static_cast<std::size_t>(size), '\0');
   if (!file.read(text.data(), static_cast<std::streamsize>(text.size()))) {
-    return fail(path + ": cannot be read");
+    return fail(unreadable(path));
   }
   return text;
 }
@@ -152,11 +174,15 @@ Result<std::int64_t> check_encoder_metadata(const OnnxModelSummary& encoder) {
   return vocab_size + 1;
 }
 
-Status check_encoder_input(const OnnxModelSummary& encoder) {
+std::int64_t feature_bins(const OnnxModelSummary& encoder) {
   const std::int64_t feat_dim = optional_count(encoder, "feat_dim");
-  const std::int64_t bins = optional_count(encoder, "is_giga_am") != 0 ? GIGA_AM_FEATURE_BINS
-                            : feat_dim > 0                             ? feat_dim
-                                                                       : DEFAULT_FEATURE_BINS;
+  return optional_count(encoder, "is_giga_am") != 0 ? GIGA_AM_FEATURE_BINS
+         : feat_dim > 0                             ? feat_dim
+                                                    : DEFAULT_FEATURE_BINS;
+}
+
+Status check_encoder_input(const OnnxModelSummary& encoder) {
+  const std::int64_t bins = feature_bins(encoder);
   if (!encoder.first_input_dims || encoder.first_input_dims->size() < 2) return {};
   const std::optional<std::int64_t> declared = (*encoder.first_input_dims)[1];
   if (declared && *declared != bins) {
@@ -206,32 +232,49 @@ Status check_tokens(std::string_view text, std::int64_t vocab_with_blank) {
   if (!blank_id) return fail("no <blk>");
   if (*blank_id != vocab_with_blank - 1) return fail("<blk> is not the last token");
   if (static_cast<std::int64_t>(ids.size()) != vocab_with_blank) {
-    return fail("the number of tokens is not the model's");
+    return fail(std::to_string(ids.size()) + " tokens, the model has " +
+                std::to_string(vocab_with_blank));
   }
   return {};
 }
 
-Status check_model_files(const ModelFiles& files) {
+Status check_model_files(const ModelFiles& files, ModelFacts& facts) {
   Result<OnnxModelSummary> encoder = read_model_file(files.encoder);
   if (!encoder) return fail(std::move(encoder.error()));
+  facts.encoder_weights = encoder->external_data_files;
   Result<OnnxModelSummary> decoder = read_model_file(files.decoder);
   if (!decoder) return fail(std::move(decoder.error()));
+  facts.decoder_weights = decoder->external_data_files;
   Result<OnnxModelSummary> joiner = read_model_file(files.joiner);
   if (!joiner) return fail(std::move(joiner.error()));
+  facts.joiner_weights = joiner->external_data_files;
 
   Result<std::int64_t> vocab_with_blank = check_encoder_metadata(*encoder);
-  if (!vocab_with_blank) return fail(files.encoder, std::move(vocab_with_blank.error()));
-  if (Status s = check_encoder_input(*encoder); !s)
-    return fail(files.encoder, std::move(s.error()));
-  if (Status s = check_joiner_output(*joiner, *vocab_with_blank, is_tdt_model(*encoder)); !s) {
-    return fail(files.joiner, std::move(s.error()));
+  if (!vocab_with_blank) return fail(name_of(files.encoder), std::move(vocab_with_blank.error()));
+  facts.vocab_size = *vocab_with_blank - 1;
+  facts.subsampling = optional_count(*encoder, "subsampling_factor");
+  auto normalize = encoder->metadata.find("normalize_type");
+  facts.normalize_type = normalize == encoder->metadata.end() ? "" : normalize->second;
+  facts.feature_bins = feature_bins(*encoder);
+  facts.tdt = is_tdt_model(*encoder);
+  if (Status s = check_encoder_input(*encoder); !s) {
+    return fail(name_of(files.encoder), std::move(s.error()));
+  }
+  if (Status s = check_joiner_output(*joiner, *vocab_with_blank, *facts.tdt); !s) {
+    return fail(name_of(files.joiner), std::move(s.error()));
   }
   Result<std::string> tokens = read_text_file(files.tokens);
   if (!tokens) return fail(std::move(tokens.error()));
   if (Status s = check_tokens(*tokens, *vocab_with_blank); !s) {
-    return fail(files.tokens, std::move(s.error()));
+    return fail(name_of(files.tokens), std::move(s.error()));
   }
+  facts.tokens = *vocab_with_blank;
   return {};
+}
+
+Status check_model_files(const ModelFiles& files) {
+  ModelFacts facts;
+  return check_model_files(files, facts);
 }
 
 }  // namespace tw

@@ -7,8 +7,11 @@
 // wrong size make it end the whole process. This check finds those problems first, so that a
 // bad model is refused like a missing one.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/asr/model_files.h"
 #include "core/asr/onnx_model.h"
@@ -16,8 +19,25 @@
 
 namespace tw {
 
-// Succeeds when every file exists and nothing the library would die of was found; otherwise
-// the error says what is wrong and where.
+// What the check learnt about a model, as far as it got.
+struct ModelFacts {
+  // The external-data files each network names, beside it.
+  std::vector<std::string> encoder_weights;
+  std::vector<std::string> decoder_weights;
+  std::vector<std::string> joiner_weights;
+  std::optional<std::int64_t> vocab_size;  // tokens without the blank
+  std::optional<std::int64_t> subsampling;
+  std::optional<std::string> normalize_type;  // as the metadata gives it; absent reads as ""
+  std::optional<std::int64_t> feature_bins;   // log-mel bins the library computes
+  std::optional<bool> tdt;
+  std::optional<std::int64_t> tokens;  // in tokens.txt, the blank included
+};
+
+// Succeeds when every file exists (the external weights files the networks name included) and
+// nothing the library would die of was found; otherwise
+// the error says what is wrong and in which file (by its name in the model directory). `facts`
+// gets what was found before the check ended.
+Status check_model_files(const ModelFiles& files, ModelFacts& facts);
 Status check_model_files(const ModelFiles& files);
 
 // The parts, each given the file's contents.
@@ -28,8 +48,11 @@ Status check_model_files(const ModelFiles& files);
 // number of tokens with the blank (vocab_size + 1).
 Result<std::int64_t> check_encoder_metadata(const OnnxModelSummary& encoder);
 
-// The encoder's features input (N, bins, T) must take as many bins as the library computes for
-// it: 64 for a GigaAM model (is_giga_am not 0), else feat_dim when above 0, else 80. Otherwise
+// The log-mel bins the library computes for an encoder: 64 for a GigaAM model (is_giga_am not
+// 0), else feat_dim when above 0, else 80.
+std::int64_t feature_bins(const OnnxModelSummary& encoder);
+
+// The encoder's features input (N, bins, T) must take feature_bins(encoder) bins. Otherwise
 // ONNX Runtime refuses the first decode, which ends the process. A symbolic size, or no shape,
 // passes.
 Status check_encoder_input(const OnnxModelSummary& encoder);

@@ -1,5 +1,8 @@
 #include "core/asr/onnx_model.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace tw {
 namespace {
 
@@ -14,9 +17,15 @@ constexpr std::uint32_t KEY = 1;
 constexpr std::uint32_t VALUE = 2;
 }  // namespace string_entry
 namespace graph_proto {
+constexpr std::uint32_t INITIALIZER = 5;
 constexpr std::uint32_t INPUT = 11;
 constexpr std::uint32_t OUTPUT = 12;
 }  // namespace graph_proto
+namespace tensor_proto {
+constexpr std::uint32_t EXTERNAL_DATA = 13;
+constexpr std::uint32_t DATA_LOCATION = 14;
+constexpr std::uint64_t EXTERNAL = 1;
+}  // namespace tensor_proto
 namespace value_info {
 constexpr std::uint32_t TYPE = 2;
 }
@@ -52,18 +61,48 @@ bool each_field(MessageReader reader, Visit&& visit) {
   return !reader.failed();
 }
 
-bool read_metadata_entry(const MessageReader& outer, const WireField& entry,
-                         std::map<std::string, std::string>& metadata) {
-  std::string key;
-  std::string value;
+// A StringStringEntryProto: its key and value (a field given twice keeps its last value).
+std::optional<std::pair<std::string, std::string>> read_string_entry(const MessageReader& outer,
+                                                                     const WireField& entry) {
+  std::pair<std::string, std::string> key_value;
   const bool ok = each_field(outer.nested(entry), [&](const MessageReader& r, const WireField& f) {
     if (!is_message(f, string_entry::KEY) && !is_message(f, string_entry::VALUE)) return true;
     std::optional<std::string> text = r.bytes(f, MAX_METADATA_BYTES);
     if (!text) return false;
-    (f.number == string_entry::KEY ? key : value) = std::move(*text);
+    (f.number == string_entry::KEY ? key_value.first : key_value.second) = std::move(*text);
     return true;
   });
-  if (ok) metadata[key] = value;
+  if (!ok) return std::nullopt;
+  return key_value;
+}
+
+bool read_metadata_entry(const MessageReader& outer, const WireField& entry,
+                         std::map<std::string, std::string>& metadata) {
+  auto key_value = read_string_entry(outer, entry);
+  if (key_value) metadata[key_value->first] = std::move(key_value->second);
+  return key_value.has_value();
+}
+
+// An initializer (TensorProto) whose data lies outside the model adds its file to `files`. Its
+// raw data, however large, is skipped unread.
+bool read_external_location(const MessageReader& outer, const WireField& field,
+                            std::vector<std::string>& files) {
+  bool external = false;
+  std::optional<std::string> location;
+  const bool ok = each_field(outer.nested(field), [&](const MessageReader& r, const WireField& f) {
+    if (f.number == tensor_proto::DATA_LOCATION && f.type == WireType::Varint) {
+      external = f.value == tensor_proto::EXTERNAL;
+    } else if (is_message(f, tensor_proto::EXTERNAL_DATA)) {
+      auto key_value = read_string_entry(r, f);
+      if (!key_value) return false;
+      if (key_value->first == "location") location = std::move(key_value->second);
+    }
+    return true;
+  });
+  if (ok && external && location &&
+      std::find(files.begin(), files.end(), *location) == files.end()) {
+    files.push_back(std::move(*location));
+  }
   return ok;
 }
 
@@ -127,6 +166,9 @@ Result<OnnxModelSummary> read_onnx_model(ByteSource& source) {
             if (is_message(f, graph_proto::OUTPUT) && !first_output_seen) {
               first_output_seen = true;
               return read_value_shape(r, f, summary.first_output_dims);
+            }
+            if (is_message(f, graph_proto::INITIALIZER)) {
+              return read_external_location(r, f, summary.external_data_files);
             }
             return true;
           });

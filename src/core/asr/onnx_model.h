@@ -20,11 +20,16 @@ struct OnnxModelSummary {
   // shape.
   std::optional<std::vector<std::optional<std::int64_t>>> first_input_dims;
   std::optional<std::vector<std::optional<std::int64_t>>> first_output_dims;
+  // The files that hold the graph's initializers stored outside the model (onnx's external
+  // data), as their "location" entries name them relative to the model's directory: each once,
+  // in the order first named.
+  std::vector<std::string> external_data_files;
 };
 
 // Reads `source` as an ONNX ModelProto: its outer fields must be well-formed protocol-buffer
-// data that ends where the file ends, with an IR version and a graph; the metadata entries and
-// the graph's first input and output are read in full, the rest is skipped unread.
+// data that ends where the file ends, with an IR version and a graph; the metadata entries, the
+// graph's first input and output and the external-data entries of its initializers are read in
+// full, the rest is skipped unread.
 Result<OnnxModelSummary> read_onnx_model(ByteSource& source);
 
 }  // namespace tw

@@ -39,7 +39,8 @@ Recognizer::~Recognizer() {
 
 Result<Recognizer> create_recognizer(std::string_view model_dir, bool use_cuda,
                                      const DecodePlan& plan) {
-  Error load_error("failed to load model from " + std::string(model_dir));
+  // The one error, whatever the cause: the worker does not say which file was bad.
+  auto load_error = [&] { return Error("failed to load model from " + std::string(model_dir)); };
   RecognizerSettings settings{
       .files = find_model_files(model_dir),
       .num_threads = plan.num_threads,
@@ -48,10 +49,10 @@ Result<Recognizer> create_recognizer(std::string_view model_dir, bool use_cuda,
   // The library would end the process on most bad models rather than refuse them; those are
   // refused here like a missing file. What the check does not see is still caught around the
   // call where that is possible.
-  if (!check_model_files(settings.files)) return fail(std::move(load_error));
-  RecognizerHandle handle = open_recognizer(settings, load_error);
-  if (handle == nullptr) return fail(std::move(load_error));
-  return Recognizer(handle, plan.workers, plan.batch);
+  if (!check_model_files(settings.files)) return fail(load_error());
+  Result<RecognizerHandle> handle = open_recognizer(settings, [&](Error) { return load_error(); });
+  if (!handle) return fail(load_error());
+  return Recognizer(*handle, plan.workers, plan.batch);
 }
 
 }  // namespace tw

@@ -5,6 +5,7 @@
 // scripted fake as well as against the real library.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/asr/model_files.h"
@@ -42,10 +43,20 @@ struct RecognizerSettings {
   std::string provider;  // "cpu" or "cuda"
 };
 
-// Creates a recognizer with the real library: the handle, or null when the library refused
-// the model or threw an exception while loading it. Where that exception cannot be caught (an
-// MSVC exception in a mingw program), the process ends at once as though the run had failed
-// with `load_error`.
-RecognizerHandle open_recognizer(const RecognizerSettings& settings, const Error& load_error);
+// What the process ends with when the library throws where that cannot be caught (an MSVC
+// exception in a mingw program): the error made from the library's refusal.
+using UncaughtRefusal = std::function<Error(Error refusal)>;
+
+// Creates a recognizer with the real library: the handle, or the error "the speech library
+// refused the model" when it returned none or threw, with the exception's text as the cause
+// when it has one. Where the exception cannot be caught, the process ends at once as though
+// the run had failed with uncaught(that error).
+Result<RecognizerHandle> open_recognizer(const RecognizerSettings& settings,
+                                         const UncaughtRefusal& uncaught);
+
+// Decodes one second of digital silence with a stream of its own: the first decode a freshly
+// loaded model goes through. The error "the speech library failed to decode a second of
+// silence" (with the exception's text as the cause) when the library threw.
+Status decode_silence(RecognizerHandle recognizer, const UncaughtRefusal& uncaught);
 
 }  // namespace tw

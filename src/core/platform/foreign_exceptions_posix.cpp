@@ -1,15 +1,20 @@
+#include <exception>
+
 #include "core/platform/foreign_exceptions.h"
 
 namespace tw {
 
 // The library and the worker share libstdc++ and its unwinder, so the library's exception is
 // an ordinary C++ exception here.
-bool call_catching_exceptions(void (*call)(void* context), void* context, const Error&) {
+std::optional<std::string> call_catching_exceptions(void (*call)(void* context), void* context,
+                                                    const UncatchableError&) {
   try {
     call(context);
-    return true;
+    return std::nullopt;
+  } catch (const std::exception& e) {
+    return e.what();
   } catch (...) {
-    return false;
+    return "";
   }
 }
 
