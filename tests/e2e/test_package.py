@@ -13,10 +13,12 @@ import pytest
 
 import expect
 from conftest import ROOT, Worker
+from standin_process import model_check, start_program
 
 LIBRARIES = {"linux": {"libsherpa-onnx-c-api.so", "libonnxruntime.so"},
              "windows": {"sherpa-onnx-c-api.dll", "onnxruntime.dll"}}
 DOCUMENTS = {"README.md", "LICENSE", "THIRD-PARTY-NOTICES", "VERSION", "SHA256SUMS"}
+PROGRAMS = {"transcribe-worker", "transcribe-model-check", "transcribe-subtitles"}
 
 
 def check_version_resource(program, version):
@@ -61,16 +63,14 @@ def test_unpacked_package_transcribes(request, tmp_path):
     notices = (folder / "THIRD-PARTY-NOTICES").read_text()
     assert "END OF TERMS AND CONDITIONS" in notices and "Permission is hereby granted" in notices
     assert DOCUMENTS | LIBRARIES[platform] <= files
-    programs = files - DOCUMENTS - LIBRARIES[platform]
+    exe = ".exe" if platform == "windows" else ""
+    assert files - DOCUMENTS - LIBRARIES[platform] == {program + exe for program in PROGRAMS}
     if platform == "windows":
-        assert "transcribe-worker.exe" in programs
-        for program in programs:
-            assert program.endswith(".exe")
-            check_version_resource(folder / program, version)
+        for program in PROGRAMS:
+            check_version_resource(folder / (program + exe), version)
     else:
-        assert "transcribe-worker" in programs
-        for program in programs:
-            assert "." not in program and os.access(folder / program, os.X_OK)
+        for program in PROGRAMS:
+            assert os.access(folder / program, os.X_OK)
         # The libraries resolve beside the worker, not from the build tree.
         ldd = subprocess.run(["ldd", str(folder / "transcribe-worker")], capture_output=True,
                              text=True, check=True, env={"PATH": "/usr/bin:/bin"}).stdout
@@ -93,3 +93,11 @@ def test_unpacked_package_transcribes(request, tmp_path):
     assert out == expect.READY + expect.piece_records(
         expect.load_expected(test_data, "hello-world")["pieces"])
     assert process.returncode == 0
+
+    # The package's other programs on the same model and records.
+    facts, _, status = model_check(worker, worker.native(model))
+    assert (facts.splitlines()[-1], status) == ("ok: the worker will load this model", 0)
+    subtitles = start_program(worker, folder / ("transcribe-subtitles" + exe),
+                              ["--format", "srt"], stdin=subprocess.PIPE)
+    srt, _ = subtitles.communicate(input=out, timeout=120)
+    assert subtitles.returncode == 0 and b"\nhello world\n" in srt.replace(b"\r\n", b"\n")
