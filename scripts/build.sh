@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds one configuration into build/<name>: linux, windows, asan (ASan+UBSan) or tsan.
+# Builds one configuration into build/<name>: linux, windows, asan (ASan+UBSan), tsan or fuzz
+# (clang's libFuzzer targets).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-preset=${1:?usage: scripts/build.sh linux|windows|asan|tsan}
+preset=${1:?usage: scripts/build.sh linux|windows|asan|tsan|fuzz}
 cd "$root"
 [ -d third_party/sherpa-onnx-linux-x64 ] || bash scripts/setup.sh
 cmake --preset "$preset" >/dev/null
