@@ -1,0 +1,82 @@
+// The worker's command line: the walk over the arguments, and both number grammars checked
+// against the C library's conversions.
+//
+// Input: the arguments, separated by NUL bytes (no argument can hold one).
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "fuzz_check.h"
+#include "worker/command_line.h"
+#include "worker/number_syntax.h"
+
+namespace {
+
+using tw::fuzz::expect;
+
+bool same_double(double a, double b) {
+  return std::memcmp(&a, &b, sizeof a) == 0 ||
+         (std::isnan(a) && std::isnan(b) && std::signbit(a) == std::signbit(b));
+}
+
+// Texts made only of these characters hold no hexadecimal form, no white space and no
+// "nan(...)": strtod reads all of such a text exactly when the grammar accepts it.
+bool within_float_alphabet(std::string_view text) {
+  return text.find_first_not_of("0123456789.+-eEiInNfFaAtTyY") == std::string_view::npos;
+}
+
+void check_float(const std::string& text) {
+  const tw::Result<double> value = tw::parse_float(text);
+  char* end = nullptr;
+  const double expected = std::strtod(text.c_str(), &end);
+  const bool read_whole = !text.empty() && end == text.c_str() + text.size();
+  if (value) {
+    expect(read_whole && same_double(*value, expected), "parse_float differs from strtod");
+    return;
+  }
+  expect(!read_whole || !within_float_alphabet(text), "parse_float refuses what strtod reads");
+  expect(value.error().message() ==
+             (text.empty() ? "cannot parse float from empty string" : "invalid float literal"),
+         "parse_float error message");
+}
+
+void check_unsigned(const std::string& text) {
+  const tw::Result<std::uint64_t> value = tw::parse_unsigned(text);
+  const std::string_view digits = std::string_view(text).substr(text.starts_with('+') ? 1 : 0);
+  const std::size_t leading = std::min(digits.find_first_not_of("0123456789"), digits.size());
+  errno = 0;
+  const unsigned long long expected =
+      std::strtoull(std::string(digits.substr(0, leading)).c_str(), nullptr, 10);
+  // The digits before any other character decide first whether the number is too large.
+  const bool too_large = errno == ERANGE;
+  if (!digits.empty() && leading == digits.size() && !too_large) {
+    expect(value && *value == expected, "parse_unsigned differs from strtoull");
+    return;
+  }
+  expect(!value, "parse_unsigned accepts a malformed or too large number");
+  const char* message = text.empty() ? "cannot parse integer from empty string"
+                        : too_large  ? "number too large to fit in target type"
+                                     : "invalid digit found in string";
+  expect(value.error().message() == message, "parse_unsigned error message");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::vector<std::string> arguments =
+      tw::fuzz::split_at(tw::fuzz::as_text(data, size), std::string_view("\0", 1));
+  const tw::Result<tw::RunOptions> options = tw::parse_command_line(arguments);
+  if (options) {
+    expect(!options->audio.starts_with("--"), "an option taken as the media path");
+  } else {
+    expect(!options.error().message().empty(), "an empty error message");
+  }
+  for (const std::string& argument : arguments) {
+    check_float(argument);
+    check_unsigned(argument);
+  }
+  return 0;
+}
