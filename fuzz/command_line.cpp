@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/text/utf8.h"
 #include "fuzz_check.h"
 #include "worker/command_line.h"
 #include "worker/number_syntax.h"
@@ -71,8 +72,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const tw::Result<tw::RunOptions> options = tw::parse_command_line(arguments);
   if (options) {
     expect(!options->audio.starts_with("--"), "an option taken as the media path");
-  } else {
-    expect(!options.error().message().empty(), "an empty error message");
+  } else if (const std::string& message = options.error().message();
+             message.starts_with("unknown provider ")) {
+    // The value is shown escaped: readable, on one line, whatever bytes it held.
+    expect(tw::is_valid_utf8(message) &&
+               std::ranges::none_of(message, [](unsigned char c) { return c < 0x20 || c == 0x7F; }),
+           "a provider value shown unescaped");
   }
   for (const std::string& argument : arguments) {
     check_float(argument);
