@@ -1,7 +1,7 @@
 // The decoder's output on its way to pieces: 16-bit PCM converted to samples and cut into
-// pieces. However the bytes arrive (one byte at a time, in odd-sized reads, all at once), the
-// pieces are the same, they hold every sample in order, and every piece but the last ends at a
-// cut the cutter may choose.
+// pieces. However the bytes arrive (one byte at a time, in odd-sized reads, megabytes at once),
+// the pieces are those of the worker's full reads; they hold every sample in order, and every
+// piece but the last ends at a cut the cutter may choose.
 //
 // Input, little-endian:
 //   bytes 0-7    the start time in seconds, a double (any bits: negative, huge, not a number)
@@ -127,10 +127,11 @@ void check_samples(const Recipe& recipe, const Outcome& outcome) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::optional<Recipe> recipe = read_recipe({data, size});
   if (!recipe) return 0;
-  const std::size_t whole[] = {recipe->output.size()};
-  const Outcome at_once = cut(*recipe, whole);
-  check_samples(*recipe, at_once);
-  const Outcome in_reads = cut(*recipe, recipe->read_sizes);
-  expect(same_pieces(in_reads.pieces, at_once.pieces), "the reads changed the pieces");
+  const std::size_t full_reads[] = {tw::READ_CHUNK};
+  const Outcome as_read_by_worker = cut(*recipe, full_reads);
+  check_samples(*recipe, as_read_by_worker);
+  const Outcome in_other_reads = cut(*recipe, recipe->read_sizes);
+  expect(same_pieces(in_other_reads.pieces, as_read_by_worker.pieces),
+         "the reads changed the pieces");
   return 0;
 }
