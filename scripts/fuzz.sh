@@ -34,9 +34,8 @@ fuzz_one() {
   local runs corpus
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/log")
   corpus=$(grep -o 'corp: [0-9]*/[0-9]*[a-zA-Z]*' "$dir/log" | tail -n 1)
-  printf '%-22s %12s executions in %s s, %s, %s new in %s\n' "$target" "${runs:-?}" \
-    "$((SECONDS - began))" \
-    "${corpus:-corp: ?}" "$(find "$dir/corpus" -type f | wc -l)" "${dir#"$root"/}/corpus"
+  printf '%-22s %12s executions in %4s s, %s (inputs/bytes)\n' "$target" "${runs:-?}" \
+    "$((SECONDS - began))" "${corpus:-corp: ?}"
   if [ $status -ne 0 ]; then
     echo "$target: FAILED with status $status; log: $dir/log"
     grep -E -m 8 'ERROR|SUMMARY|fatal internal failure|runtime error|Test unit written' "$dir/log"
