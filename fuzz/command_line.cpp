@@ -1,4 +1,5 @@
-// The worker's command line: the walk over the arguments, and both number grammars checked
+// The worker's command line: the walk over the arguments, and each argument also given as the
+// value of --end and of --batch, so that both number grammars are checked, through the walk,
 // against the C library's conversions.
 //
 // Input: the arguments, separated by NUL bytes (no argument can hold one).
@@ -12,11 +13,25 @@
 #include "core/text/utf8.h"
 #include "fuzz_check.h"
 #include "worker/command_line.h"
-#include "worker/number_syntax.h"
 
 namespace {
 
 using tw::fuzz::expect;
+
+// An otherwise complete command line with `option` and `value` at its end.
+tw::Result<tw::RunOptions> walk_with(std::string_view option, const std::string& value) {
+  const std::string arguments[] = {"--model",           "m",  "--ffmpeg", "f", "a.wav",
+                                   std::string(option), value};
+  return tw::parse_command_line(arguments);
+}
+
+// Why the walk refused the value of `option`: the number grammar's message.
+std::string refusal(const tw::Result<tw::RunOptions>& options, std::string_view option) {
+  const tw::Error& error = options.error();
+  expect(error.message() == option && error.cause() != nullptr,
+         "a refused number without the option and the grammar's message");
+  return error.cause()->message();
+}
 
 bool same_double(double a, double b) {
   return std::memcmp(&a, &b, sizeof a) == 0 ||
@@ -30,22 +45,22 @@ bool within_float_alphabet(std::string_view text) {
 }
 
 void check_float(const std::string& text) {
-  const tw::Result<double> value = tw::parse_float(text);
+  const tw::Result<tw::RunOptions> options = walk_with("--end", text);
   char* end = nullptr;
   const double expected = std::strtod(text.c_str(), &end);
   const bool read_whole = !text.empty() && end == text.c_str() + text.size();
-  if (value) {
-    expect(read_whole && same_double(*value, expected), "parse_float differs from strtod");
+  if (options) {
+    expect(read_whole && same_double(options->end.value(), expected), "--end differs from strtod");
     return;
   }
-  expect(!read_whole || !within_float_alphabet(text), "parse_float refuses what strtod reads");
-  expect(value.error().message() ==
+  expect(!read_whole || !within_float_alphabet(text), "--end refuses what strtod reads");
+  expect(refusal(options, "--end") ==
              (text.empty() ? "cannot parse float from empty string" : "invalid float literal"),
-         "parse_float error message");
+         "--end error message");
 }
 
 void check_unsigned(const std::string& text) {
-  const tw::Result<std::uint64_t> value = tw::parse_unsigned(text);
+  const tw::Result<tw::RunOptions> options = walk_with("--batch", text);
   const std::string_view digits = std::string_view(text).substr(text.starts_with('+') ? 1 : 0);
   const std::size_t leading = std::min(digits.find_first_not_of("0123456789"), digits.size());
   errno = 0;
@@ -54,14 +69,14 @@ void check_unsigned(const std::string& text) {
   // The digits before any other character decide first whether the number is too large.
   const bool too_large = errno == ERANGE;
   if (!digits.empty() && leading == digits.size() && !too_large) {
-    expect(value && *value == expected, "parse_unsigned differs from strtoull");
+    expect(options && options->batch == expected, "--batch differs from strtoull");
     return;
   }
-  expect(!value, "parse_unsigned accepts a malformed or too large number");
+  expect(!options, "--batch accepts a malformed or too large number");
   const char* message = text.empty() ? "cannot parse integer from empty string"
                         : too_large  ? "number too large to fit in target type"
                                      : "invalid digit found in string";
-  expect(value.error().message() == message, "parse_unsigned error message");
+  expect(refusal(options, "--batch") == message, "--batch error message");
 }
 
 }  // namespace
