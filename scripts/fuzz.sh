@@ -45,4 +45,4 @@ fuzz_one() {
 export -f fuzz_one
 export root work seconds
 
-parallel --jobs "${TW_FUZZ_JOBS:-2}" --line-buffer fuzz_one ::: "${targets[@]}"
+parallel --will-cite --jobs "${TW_FUZZ_JOBS:-2}" --line-buffer fuzz_one ::: "${targets[@]}"
