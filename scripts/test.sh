@@ -20,6 +20,10 @@ run "test linux" ctest --test-dir build/linux --output-on-failure -j 2
 run "build asan" bash scripts/build.sh asan
 run "test asan (unit)" env ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/asan --output-on-failure -j 2 -E '^e2e$'
+# The fuzz targets (clang's libFuzzer with ASan+UBSan), 30 s each from their seeds alone.
+run "build fuzz" bash scripts/build.sh fuzz
+rm -rf build/fuzz-short
+run "fuzz (short runs)" env TW_FUZZ_WORK="$root/build/fuzz-short" bash scripts/fuzz.sh 30
 run "build tsan" bash scripts/build.sh tsan
 run "test tsan (unit)" env TSAN_OPTIONS=halt_on_error=1 \
   ctest --test-dir build/tsan --output-on-failure -j 2 -E '^e2e$'
