@@ -9,7 +9,7 @@ become plain text.
 import re
 import sys
 
-SECTIONS = ("Interface for host authors", "Using a real model",
+SECTIONS = ("Interface for host authors", "Subtitles: `transcribe-subtitles`", "Using a real model",
             "Choosing the batch size and the provider", "Troubleshooting")
 LINK = re.compile(r"\[([^\]]+)\]\(([^)\s]+)\)")
 
@@ -44,9 +44,10 @@ def main():
         return match.group(0) if match.group(2) in anchors else match.group(1)
 
     out = [f"# transcribe-worker {version}", "",
-           "For authors of host applications: how to start the worker, what it writes, and what",
-           "to do when a run fails. LICENSE and THIRD-PARTY-NOTICES hold the licences,",
-           "SHA256SUMS the checksums of every file in this folder.", ""]
+           "For authors of host applications: how to start the worker, what it writes, how to",
+           "turn its records into subtitles, and what to do when a run fails. LICENSE and",
+           "THIRD-PARTY-NOTICES hold the licences, SHA256SUMS the checksums of every file in",
+           "this folder.", ""]
     out += [LINK.sub(link, line) for line in lines]
     sys.stdout.write("\n".join(out).rstrip("\n") + "\n")
 
