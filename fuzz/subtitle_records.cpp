@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,7 +31,7 @@ struct Checked {
   std::vector<std::string> documents;
   std::size_t words_in = 0;
   std::size_t words_out = 0;
-  double previous_end = -1e308;
+  double previous_end = -std::numeric_limits<double>::infinity();
 };
 
 void take(Checked& checked, const CueLimits& limits, const Cue& cue) {

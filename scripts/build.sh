@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Builds one configuration into build/<name>: linux, windows, asan (ASan+UBSan) or tsan; all of
-# it, or only the targets named after it.
+# Builds one configuration into build/<name>: linux, windows, asan (ASan+UBSan), tsan or fuzz
+# (clang's libFuzzer); all of it, or only the targets named after it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-preset=${1:?usage: scripts/build.sh linux|windows|asan|tsan [target...]}
+preset=${1:?usage: scripts/build.sh linux|windows|asan|tsan|fuzz [target...]}
 shift
 cd "$root"
 [ -d third_party/sherpa-onnx-linux-x64 ] || bash scripts/setup.sh

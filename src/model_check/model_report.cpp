@@ -1,6 +1,5 @@
 #include "model_check/model_report.h"
 
-#include <filesystem>
 #include <string_view>
 
 #include "core/platform/paths.h"
@@ -17,7 +16,7 @@ std::string joined(const std::vector<std::string>& items) {
 std::string file_line(std::string_view network, const std::string& path, std::string_view variant) {
   const std::string label = std::string(network) + ": ";
   if (variant.empty()) return label + "none of " + joined(model_file_names(network));
-  return label + path_utf8(utf8_path(path).filename()) + " (" + std::string(variant) + ")";
+  return label + path_file_name(path) + " (" + std::string(variant) + ")";
 }
 
 }  // namespace

@@ -41,7 +41,8 @@ CueBuilder::Placement CueBuilder::place_of(const Word& word) const {
   if (word.start - words_end_ > limits_.pause_seconds) return Placement::new_cue;
   const double end = std::max(words_end_, word.end);
   if (end - open_.words.front().start > limits_.max_cue_seconds) return Placement::new_cue;
-  if (last_line_chars_ + 1 + character_count(word.text) <= limits_.max_line_chars) {
+  if (character_count(open_.lines.back()) + 1 + character_count(word.text) <=
+      limits_.max_line_chars) {
     return Placement::same_line;
   }
   return open_.lines.size() < limits_.max_lines ? Placement::new_line : Placement::new_cue;
@@ -54,14 +55,11 @@ std::vector<Cue> CueBuilder::add(Word word) {
     final_cues.push_back(close());
     placement = Placement::new_line;
   }
-  const std::size_t chars = character_count(word.text);
   if (placement == Placement::same_line) {
     open_.lines.back() += ' ';
     open_.lines.back() += word.text;
-    last_line_chars_ += 1 + chars;
   } else {
     open_.lines.push_back(word.text);
-    last_line_chars_ = chars;
   }
   words_end_ = open_.words.empty() ? word.end : std::max(words_end_, word.end);
   const bool sentence_end = ends_sentence(word.text);
@@ -89,7 +87,6 @@ Cue CueBuilder::close() {
   cue.start = std::max(cue.words.front().start, previous_end_);
   cue.end = std::max(words_end_, cue.start);
   previous_end_ = cue.end;
-  last_line_chars_ = 0;
   return cue;
 }
 

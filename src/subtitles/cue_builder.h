@@ -39,7 +39,6 @@ class CueBuilder {
 
   CueLimits limits_;
   Cue open_;  // no words: no cue is open
-  std::size_t last_line_chars_ = 0;
   double words_end_ = 0.0;  // the latest end among the open cue's words
   double previous_end_ = -std::numeric_limits<double>::infinity();  // of the last cue handed out
 };

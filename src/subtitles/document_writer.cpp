@@ -1,5 +1,7 @@
 #include "subtitles/document_writer.h"
 
+#include "core/platform/fail_fast.h"
+
 namespace tw::subtitles {
 
 std::unique_ptr<DocumentWriter> make_writer(Format format) {
@@ -13,7 +15,7 @@ std::unique_ptr<DocumentWriter> make_writer(Format format) {
     case Format::json:
       return make_json_writer();
   }
-  return make_srt_writer();
+  fail_fast("a document format without a writer");
 }
 
 }  // namespace tw::subtitles

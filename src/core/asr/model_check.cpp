@@ -109,11 +109,9 @@ std::int64_t lone_token_id(std::string_view text) {
   return clamp_to_int32(read_like_atoi(text).value);
 }
 
-// A file is named by its name alone: the directory is the one the user gave.
-std::string name_of(const std::string& path) { return path_utf8(utf8_path(path).filename()); }
-
+// Errors name a file by its name alone: the directory is the one the user gave.
 Error unreadable(const std::string& path) {
-  return Error(name_of(path) +
+  return Error(path_file_name(path) +
                (is_existing_file(utf8_path(path)) ? ": cannot be read" : ": no such file"));
 }
 
@@ -132,9 +130,9 @@ Result<OnnxModelSummary> read_model_file(const std::string& path) {
   std::optional<FileBytes> bytes = FileBytes::open(utf8_path(path));
   if (!bytes) return fail(unreadable(path));
   Result<OnnxModelSummary> summary = read_onnx_model(*bytes);
-  if (!summary) return fail(name_of(path), std::move(summary.error()));
+  if (!summary) return fail(path_file_name(path), std::move(summary.error()));
   if (Status s = check_external_data(path, *summary); !s) {
-    return fail(name_of(path), std::move(s.error()));
+    return fail(path_file_name(path), std::move(s.error()));
   }
   return summary;
 }
@@ -250,7 +248,8 @@ Status check_model_files(const ModelFiles& files, ModelFacts& facts) {
   facts.joiner_weights = joiner->external_data_files;
 
   Result<std::int64_t> vocab_with_blank = check_encoder_metadata(*encoder);
-  if (!vocab_with_blank) return fail(name_of(files.encoder), std::move(vocab_with_blank.error()));
+  if (!vocab_with_blank)
+    return fail(path_file_name(files.encoder), std::move(vocab_with_blank.error()));
   facts.vocab_size = *vocab_with_blank - 1;
   facts.subsampling = optional_count(*encoder, "subsampling_factor");
   auto normalize = encoder->metadata.find("normalize_type");
@@ -258,15 +257,15 @@ Status check_model_files(const ModelFiles& files, ModelFacts& facts) {
   facts.feature_bins = feature_bins(*encoder);
   facts.tdt = is_tdt_model(*encoder);
   if (Status s = check_encoder_input(*encoder); !s) {
-    return fail(name_of(files.encoder), std::move(s.error()));
+    return fail(path_file_name(files.encoder), std::move(s.error()));
   }
   if (Status s = check_joiner_output(*joiner, *vocab_with_blank, *facts.tdt); !s) {
-    return fail(name_of(files.joiner), std::move(s.error()));
+    return fail(path_file_name(files.joiner), std::move(s.error()));
   }
   Result<std::string> tokens = read_text_file(files.tokens);
   if (!tokens) return fail(std::move(tokens.error()));
   if (Status s = check_tokens(*tokens, *vocab_with_blank); !s) {
-    return fail(name_of(files.tokens), std::move(s.error()));
+    return fail(path_file_name(files.tokens), std::move(s.error()));
   }
   facts.tokens = *vocab_with_blank;
   return {};

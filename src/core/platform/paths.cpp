@@ -22,6 +22,8 @@ std::string path_utf8(const std::filesystem::path& path) {
   }
 }
 
+std::string path_file_name(std::string_view path) { return path_utf8(utf8_path(path).filename()); }
+
 Result<std::string> absolute_path(std::string_view path) {
   const std::filesystem::path given = utf8_path(path);
   if (path.empty() || given.is_absolute()) return std::string(path);

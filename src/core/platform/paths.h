@@ -14,6 +14,9 @@ std::filesystem::path utf8_path(std::string_view text);
 // The path as UTF-8; anything without a Unicode form (an unpaired UTF-16 surrogate) is U+FFFD.
 std::string path_utf8(const std::filesystem::path& path);
 
+// The last component of `path` (its file name), as UTF-8.
+std::string path_file_name(std::string_view path);
+
 // `path` made absolute against the current directory (on Windows also "\a" and "C:a", as the
 // system resolves them). An absolute or empty path is returned unchanged. Fails with the OS
 // error when the current directory cannot be read.

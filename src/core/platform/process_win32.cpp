@@ -14,6 +14,7 @@
 #include "core/platform/empty_reads.h"
 #include "core/platform/fail_fast.h"
 #include "core/platform/os_error.h"
+#include "core/platform/pipe_writer_win32.h"
 #include "core/platform/process.h"
 #include "core/platform/windows_command_line.h"
 #include "core/text/utf16.h"
@@ -266,12 +267,7 @@ Result<std::size_t> PipeReader::read(std::span<std::byte> buffer) {
     }
     return static_cast<std::size_t>(got);
   };
-  // A pipe that can no longer be peeked has lost its writer.
-  const auto ended = [&] {
-    DWORD available = 0;
-    return !PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr);
-  };
-  return read_past_empty_writes(true, read_once, ended);
+  return read_past_empty_writes(true, read_once, [&] { return pipe_writer_gone(pipe); });
 }
 
 void PipeReader::close() {

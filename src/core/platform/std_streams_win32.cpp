@@ -4,6 +4,7 @@
 
 #include "core/platform/empty_reads.h"
 #include "core/platform/os_error.h"
+#include "core/platform/pipe_writer_win32.h"
 #include "core/platform/process.h"
 #include "core/platform/std_streams.h"
 #include "core/text/utf16.h"
@@ -84,13 +85,8 @@ std::size_t read_stdin(std::span<char> buffer) {
     }
     return static_cast<std::size_t>(got);
   };
-  // A pipe that can no longer be peeked has lost its writer.
-  const auto ended = [&] {
-    DWORD available = 0;
-    return !PeekNamedPipe(in, nullptr, 0, nullptr, &available, nullptr);
-  };
-  Result<std::size_t> got =
-      read_past_empty_writes(GetFileType(in) == FILE_TYPE_PIPE, read_once, ended);
+  Result<std::size_t> got = read_past_empty_writes(GetFileType(in) == FILE_TYPE_PIPE, read_once,
+                                                   [&] { return pipe_writer_gone(in); });
   return got ? *got : 0;
 }
 
