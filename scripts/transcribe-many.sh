@@ -237,8 +237,8 @@ run_parallel() {
   parallel_pid=$!
   while kill -0 "$parallel_pid" 2>/dev/null; do
     if [ -n "$stopping" ]; then
-      kill -TERM "$parallel_pid" 2>/dev/null || true
       sleep 1
+      kill -TERM "$parallel_pid" 2>/dev/null || true
     else
       wait "$parallel_pid" || true
     fi
