@@ -91,6 +91,15 @@ for arg in "${args[@]}"; do
   esac
 done
 
+# A stop (TERM, INT, HUP) is passed on to parallel, which ends its jobs; the run then ends with
+# its summary (a stop before parallel started leaves every file to transcribe not finished).
+stopping="" parallel_pid=""
+stop() {
+  stopping=1
+  [ -z "$parallel_pid" ] || kill -TERM "$parallel_pid" 2>/dev/null || true
+}
+trap stop TERM INT HUP
+
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 bin=$(normalized "$bin") model=$(normalized "$model")
@@ -209,15 +218,8 @@ job_functions=(transcribe_one make_outputs install_outputs report_failure produc
 job_variables=(out work bin model ffmpeg formats_words)
 formats_words="${format_list[*]}"
 
-# A stop (TERM, INT, HUP) is passed on to parallel, which ends its jobs; the run then ends with
-# its summary. Each run works in a hidden folder of its own inside the output folder, so that no
-# temporary name can be an output's name.
-stopping="" parallel_pid=""
-stop() {
-  stopping=1
-  [ -z "$parallel_pid" ] || kill -TERM "$parallel_pid" 2>/dev/null || true
-}
-trap stop TERM INT HUP
+# Each run works in a hidden folder of its own inside the output folder, so that no temporary name
+# can be an output's name.
 work=$(mktemp -d "$out/.transcribe-many.XXXXXX.work")
 trap 'rm -rf -- "$work"' EXIT
 
@@ -243,6 +245,7 @@ run_parallel() {
       wait "$parallel_pid" || true
     fi
   done
+  parallel_pid=""
 }
 
 echo "transcribe-many: ${#media[@]} files, $done_count already done, ${#todo[@]} to transcribe" \
