@@ -80,7 +80,7 @@ def test_many_files_resume_after_an_interruption_and_report_a_failure(worker, tm
                       for n in NAMES)
     assert done_before >= 1
 
-    (tmp_path / "machines").write_text(":\n")
+    (tmp_path / "machines").write_text(":\n")  # the same model: another would redo every file
     process, terminal = start_many(worker, ["--model", str(worker.test_data / "models/tone-heavy"),
                                             *args, "--sshloginfile", str(tmp_path / "machines")])
     summary = process.communicate(timeout=600)[0].decode()
