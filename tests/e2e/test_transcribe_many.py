@@ -1,10 +1,13 @@
 """scripts/transcribe-many.sh over three tone-encoded files and one that is not media: a first run
-interrupted once the first file is done, then a rerun through GNU parallel's local login ":" that
-skips the finished file, completes the others and reports the failing one; progress shows on a
-terminal. The script drives the Linux build, so this runs on Linux only."""
+stopped once the first file is done (by Ctrl-C, or by a TERM to the script alone), then a rerun
+through GNU parallel's local login ":" that skips the finished file, completes the others and
+reports the failing one; progress shows on a terminal. Then what a rerun may skip and a write
+that fails. The script drives the Linux build, so this runs on Linux only."""
 import os
 import pty
 import re
+import resource
+import shutil
 import signal
 import subprocess
 import threading
@@ -42,7 +45,15 @@ def start_many(worker, args):
     return process, seen
 
 
-def test_many_files_resume_after_an_interruption_and_report_a_failure(worker, tmp_path):
+def run_many(worker, model, out, *files, **popen):
+    return subprocess.run([SCRIPT, "--model", worker.test_data / "models" / model, "--ffmpeg",
+                           "/usr/bin/ffmpeg", "--bin", worker.build_dir, "--out", out, *files],
+                          capture_output=True, text=True, timeout=300, **popen)
+
+
+@pytest.mark.parametrize("stop", [lambda pid: os.killpg(pid, signal.SIGINT),  # a terminal's Ctrl-C
+                                  lambda pid: os.kill(pid, signal.SIGTERM)], ids=["ctrl-c", "term"])
+def test_many_files_resume_after_an_interruption_and_report_a_failure(worker, tmp_path, stop):
     if worker.windows:
         pytest.skip("the script runs the Linux build")
     media = worker.test_data / "media"
@@ -56,22 +67,22 @@ def test_many_files_resume_after_an_interruption_and_report_a_failure(worker, tm
     # The heavy model leaves time to interrupt the run while the second file is transcribed.
     process, _ = start_many(worker, ["--model", str(worker.test_data / "models/tone-heavy"), *args])
     deadline = time.monotonic() + 240
-    while not (out / "hello-world.txt").exists() and process.poll() is None:
+    while not (out / "hello-world.source").exists() and process.poll() is None:
         assert time.monotonic() < deadline, "the first file was not transcribed"
         time.sleep(0.05)
-    os.killpg(process.pid, signal.SIGINT)  # as a terminal's Ctrl-C
+    stop(process.pid)
     first_run = process.communicate(timeout=120)[0].decode()
-    assert process.returncode == 1
+    assert process.returncode == 1 and not worker.leftovers(wait=0), "parallel outlived the script"
     assert "not finished" in first_run
     finished = {p.name: (p.stat().st_ino, p.stat().st_mtime_ns) for p in out.iterdir()}
-    assert not [name for name in finished if ".part." in name]
-    done_before = sum(all(f"{n}.{f}" in finished for f in ("jsonl", "srt", "vtt", "txt"))
+    assert not [name for name in finished if name.startswith(".")], "a work folder was left"
+    done_before = sum(all(f"{n}.{f}" in finished for f in ("jsonl", "srt", "vtt", "txt", "source"))
                       for n in NAMES)
     assert done_before >= 1
 
-    (tmp_path / "machines").write_text(":\n")
-    process, terminal = start_many(worker, ["--model", str(worker.test_data / "models/tone"), *args,
-                                            "--sshloginfile", str(tmp_path / "machines")])
+    (tmp_path / "machines").write_text(":\n")  # the same model: another would redo every file
+    process, terminal = start_many(worker, ["--model", str(worker.test_data / "models/tone-heavy"),
+                                            *args, "--sshloginfile", str(tmp_path / "machines")])
     summary = process.communicate(timeout=600)[0].decode()
     assert process.returncode == 1
     assert re.search(rb"\d+% \d+:0=\d+s", b"".join(terminal)), "no progress bar with its estimate"
@@ -81,8 +92,8 @@ def test_many_files_resume_after_an_interruption_and_report_a_failure(worker, tm
         ": Invalid data found when processing input\n"
     assert (out / "bad.error").read_text() == error
     assert f"  failed: {tmp_path / 'bad.wav'}: {error}" in summary
-    assert sorted(p.name for p in out.iterdir()) == sorted(
-        [f"{n}.{f}" for n in NAMES for f in ("jsonl", "srt", "vtt", "txt")] + ["bad.error"])
+    assert sorted(p.name for p in out.iterdir()) == sorted(["bad.error"] + [
+        f"{n}.{f}" for n in NAMES for f in ("jsonl", "srt", "vtt", "txt", "source")])
     for name in NAMES:
         records = out / f"{name}.jsonl"
         assert records.read_bytes() == expect.READY + expect.piece_records(
@@ -94,3 +105,37 @@ def test_many_files_resume_after_an_interruption_and_report_a_failure(worker, tm
     for name, identity in finished.items():
         path = out / name
         assert (path.stat().st_ino, path.stat().st_mtime_ns) == identity, f"{name} was redone"
+
+
+def test_many_files_skip_only_outputs_of_the_same_source(worker, tmp_path):
+    if worker.windows:
+        pytest.skip("the script runs the Linux build")
+    media, out = worker.test_data.absolute() / "media", tmp_path / "out"
+    talk, part, other, empty = (tmp_path / name for name in ("talk.wav", "talk.part.1.wav",
+                                                             "o/talk.wav", ".wav"))
+    other.parent.mkdir()
+    for path in part, talk, other, empty:
+        shutil.copy(media / ("speech-25s.wav" if path == part else "hello-world.wav"), path)
+    assert run_many(worker, "tone", out, part, talk).returncode == 0  # talk leaves talk.part.1 be
+    clash = run_many(worker, "tone", out, other)
+    assert (clash.returncode, clash.stderr) == (2, f"transcribe-many: {other} would replace the "
+        f"outputs of {talk}, {out}/talk.* (use another --out, or remove them first)\n")
+    assert run_many(worker, "tone", out, empty).stderr == (
+        f"transcribe-many: {empty} has no name before its extension to name its outputs after\n")
+    shutil.copy(part, talk)  # recorded again
+    assert "1 transcribed, 1 already done" in run_many(worker, "tone", out, part, talk).stdout
+    assert (out / "talk.jsonl").read_bytes() == (out / "talk.part.1.jsonl").read_bytes()
+    assert "2 transcribed, 0 already" in run_many(worker, "tone-plain", out, part, talk).stdout
+
+
+def test_many_files_say_which_output_could_not_be_written(worker, tmp_path):
+    if worker.windows:
+        pytest.skip("the script runs the Linux build")
+    def small_files():  # at most 9000 bytes a file; parallel itself needs 8193
+        resource.setrlimit(resource.RLIMIT_FSIZE, (9000, 9000))
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+    media = worker.test_data.absolute() / "media/speech-180s.wav"
+    run = run_many(worker, "tone", tmp_path, media, preexec_fn=small_files)
+    reason = f"cannot write {tmp_path}/speech-180s.jsonl: File too large"
+    assert (run.returncode, (tmp_path / "speech-180s.error").read_text()) == (1, reason + "\n")
+    assert f"transcribe-many: failed: {media}: {reason}\n" in run.stderr
