@@ -63,7 +63,7 @@ class Host:
 
 
 def hosts_for(platform):
-    return [] if platform == "windows" else ["python"]
+    return [] if platform == "windows" else ["python", "node"]
 
 
 def pytest_generate_tests(metafunc):
