@@ -63,7 +63,7 @@ class Host:
 
 
 def hosts_for(platform):
-    return [] if platform == "windows" else ["python", "node"]
+    return ["c"] if platform == "windows" else ["python", "node", "c"]
 
 
 def pytest_generate_tests(metafunc):
