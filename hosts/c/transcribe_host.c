@@ -11,7 +11,6 @@
 
 #include <locale.h>
 #include <math.h>
-#include <stdatomic.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -156,7 +155,7 @@ void transcribe_result_free(transcribe_result* result) {
 
 struct transcribe_run {
   buffer out, err, line;
-  atomic_int cancelled;
+  volatile LONG cancelled; /* Interlocked: MSVC's C has no <stdatomic.h> by default */
   int out_ended, err_ended;
   HANDLE process, in, out_read, err_read, out_thread, err_thread;
   ULONGLONG exited_at;
@@ -308,7 +307,7 @@ transcribe_run* transcribe_start(const transcribe_options* options) {
 int transcribe_next(transcribe_run* run, transcribe_record* record) {
   EnterCriticalSection(&run->lock);
   int got = 0;
-  while (!atomic_load(&run->cancelled)) {
+  while (!InterlockedOr(&run->cancelled, 0)) {
     if (take_line(&run->out, &run->line)) {
       got = 1;
       break;
@@ -327,7 +326,7 @@ int transcribe_next(transcribe_run* run, transcribe_record* record) {
 }
 
 void transcribe_cancel(transcribe_run* run) {
-  if (atomic_exchange(&run->cancelled, 1)) return;
+  if (InterlockedExchange(&run->cancelled, 1)) return;
   CloseHandle(run->in); /* the worker's standard input ends: its stop request */
   EnterCriticalSection(&run->lock);
   WakeAllConditionVariable(&run->changed);
@@ -351,7 +350,7 @@ transcribe_outcome transcribe_finish(transcribe_run* run, transcribe_result* res
   CloseHandle(run->process);
   CloseHandle(run->out_read);
   CloseHandle(run->err_read);
-  int cancelled = atomic_load(&run->cancelled);
+  int cancelled = InterlockedOr(&run->cancelled, 0);
   if (!cancelled) CloseHandle(run->in);
   DeleteCriticalSection(&run->lock);
   transcribe_outcome outcome = outcome_of(cancelled, (int)status, &run->err, result);
@@ -368,6 +367,7 @@ transcribe_outcome transcribe_finish(transcribe_run* run, transcribe_result* res
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <stdatomic.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
