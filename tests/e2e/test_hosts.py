@@ -166,7 +166,8 @@ def bad_model(host, tmp_path):
 
 def flooded_standard_error(host, tmp_path):
     # 200 KB on standard error before the last record: a host that read only standard output
-    # would wait for that record for ever, and the worker for the host.
+    # would wait for that record for ever, and the worker for the host. The half record after
+    # it is never returned.
     flooding = host.worker.standin("flooding_worker")
     runs, status, _ = host.events("read", [media(host.worker, "hello-world")],
                                   worker_exe=flooding)

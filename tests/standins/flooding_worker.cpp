@@ -1,8 +1,9 @@
 // Stands in for transcribe-worker where a host test needs a worker that writes much to standard
 // error before its last record. Whatever its arguments, it writes the ready record, 200 KB of
 // log lines on standard error (more than a pipe holds, so it waits until the host reads them),
-// one words record, a log line that starts like an error line, then its own error line of two
-// lines, and exits with status 1.
+// one words record and the start of another one without its line feed (as a worker ended in the
+// middle of a record leaves it), a log line that starts like an error line, then its own error
+// line of two lines, and exits with status 1.
 #include <cstdio>
 #include <string>
 
@@ -26,7 +27,9 @@ int run() {
     std::fwrite(block.data(), 1, block.size(), stderr);
   }
   std::fflush(stderr);
-  std::fputs("{\"end\":1.5,\"words\":[{\"end\":1.0,\"start\":0.5,\"text\":\"flood\"}]}\n", stdout);
+  std::fputs(
+      "{\"end\":1.5,\"words\":[{\"end\":1.0,\"start\":0.5,\"text\":\"flood\"}]}\n{\"end\":3.0,\"wo",
+      stdout);
   std::fflush(stdout);
   std::fputs("error: a library line\r\nerror: the last error line\nand its second line\n", stderr);
   std::fflush(stderr);
