@@ -62,6 +62,7 @@ static int drive(const char* mode, char** args, int count) {
     }
   }
   int pipe = strcmp(mode, "pipe") == 0;
+  int status = 0;
   for (int i = 0; i < count; ++i) {
     if (strcmp(mode, "idle") == 0) {
       idle();
@@ -84,7 +85,9 @@ static int drive(const char* mode, char** args, int count) {
     if (transcribe_finish(runs[i], &result) == TRANSCRIBE_FAILED) {
       if (pipe) {
         printf("error: %s\n", result.error);
-        return result.status;
+        status = result.status;
+        transcribe_result_free(&result);
+        break;
       }
       printf("{\"run\":%d,\"error\":", i);
       json_string(result.error, strlen(result.error));
@@ -98,7 +101,7 @@ static int drive(const char* mode, char** args, int count) {
     transcribe_result_free(&result);
   }
   free(runs);
-  return 0;
+  return status;
 }
 
 #ifdef _WIN32
