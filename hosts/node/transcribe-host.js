@@ -3,7 +3,7 @@
 // child_process only).
 //
 //   const { transcribe } = require('./transcribe-host.js');
-//   const run = transcribe({ media: 'talk.mp4', model: 'models/parakeet', ffmpeg: '/usr/bin/ffmpeg' });
+//   const run = transcribe({ media: 'talk.mp4', model: 'models/parakeet', ffmpeg: 'ffmpeg' });
 //   for await (const record of run) {
 //     if (record.type === 'words') console.log(run.progress, record.words.map((w) => w.text));
 //   }
@@ -116,7 +116,7 @@ function transcribe({ media, model, ffmpeg, worker, start, end, batch, provider 
   });
   // 'close' comes after the exit and the end of both pipes. A last line without its line feed
   // was cut short by a stop: it is dropped.
-  child.on('close', (code, signal) => {
+  child.on('close', (code, signal) => probed.then(() => {
     const status = code != null ? code : signal;
     let error = null;
     if (status !== 0) {
@@ -130,17 +130,20 @@ function transcribe({ media, model, ffmpeg, worker, start, end, batch, provider 
     }
     outcome = { error };
     settle();
-  });
+  }));
 
   // The media's duration from ffprobe beside ffmpeg, for `progress`.
+  // The run's end waits for it, so that the progress is final then.
   const ffprobe = path.join(path.dirname(ffmpeg), 'ffprobe' + EXE);
-  if (fs.existsSync(ffprobe)) {
-    execFile(ffprobe, ['-v', 'error', '-show_entries', 'format=duration', '-of', 'csv=p=0', media],
-      { windowsHide: true, timeout: 60000 }, (error, out) => {
-        const seconds = error ? NaN : Number(String(out).trim());
-        if (Number.isFinite(seconds)) duration = seconds;
-      }).stdin.end();
-  }
+  const probed = new Promise((resolve) => {
+    if (!fs.existsSync(ffprobe)) return resolve();
+    const probe = ['-v', 'error', '-show_entries', 'format=duration', '-of', 'csv=p=0', media];
+    execFile(ffprobe, probe, { windowsHide: true, timeout: 60000 }, (error, out) => {
+      const seconds = error ? NaN : Number(String(out).trim());
+      if (Number.isFinite(seconds)) duration = seconds;
+      resolve();
+    }).stdin.end();
+  });
 
   function cancel() {
     cancelled = true;

@@ -118,7 +118,8 @@ class Run:
                          threading.Thread(target=self._read_stderr, daemon=True)]
         for reader in self._readers:
             reader.start()
-        threading.Thread(target=self._probe, args=(media, ffmpeg), daemon=True).start()
+        self._prober = threading.Thread(target=self._probe, args=(media, ffmpeg), daemon=True)
+        self._prober.start()
 
     # --- reading -------------------------------------------------------------------------
 
@@ -137,7 +138,8 @@ class Run:
             self._stderr += chunk
 
     def _probe(self, media, ffmpeg):
-        """The media's duration from ffprobe beside ffmpeg, for `progress`."""
+        """The media's duration from ffprobe beside ffmpeg, for `progress`; the run's end waits
+        for it, so that the progress is final then."""
         ffprobe = os.path.join(os.path.dirname(ffmpeg), "ffprobe" + _EXE)
         if not os.path.isfile(ffprobe):
             return
@@ -174,8 +176,8 @@ class Run:
             return
         self._finished = True
         status = self._process.wait()
-        for reader in self._readers:
-            reader.join()
+        for thread in (*self._readers, self._prober):
+            thread.join()
         for stream in (self._process.stdin, self._process.stdout, self._process.stderr):
             try:
                 stream.close()

@@ -6,7 +6,6 @@ under wine it is the only one (the Windows build's driver, a Win32 host of the W
 import json
 import os
 import shutil
-import signal
 import subprocess
 import time
 from pathlib import Path
@@ -32,20 +31,20 @@ class Host:
             return ["/usr/bin/python3", str(DRIVERS / "host_driver.py"), *args]
         if self.name == "node":
             return ["node", str(DRIVERS / "host_driver.js"), *args]
-        driver = w.build_dir.resolve() / "standins" / ("host_driver" + (".exe" if w.windows else ""))
+        driver = w.build_dir.resolve() / "standins" / f"host_driver{'.exe' if w.windows else ''}"
         if w.windows:
             return [str(ROOT / "scripts/wine-run.sh"), str(driver), *args]
         return [str(driver), *args]
 
-    def start(self, mode, media, model="tone", ffmpeg=None, worker_exe=None, cwd=None,
-              stdout=subprocess.PIPE, env=None):
+    def start(self, mode, media, model="tone", ffmpeg=None, worker_exe=None, cwd=None, env=None):
         w = self.worker
-        command = self.command(mode, w.native(w.exe.resolve()) if worker_exe is None else worker_exe,
-                               w.native(models(w) / model), ffmpeg or w.ffmpeg,
+        if worker_exe is None:
+            worker_exe = w.native(w.exe.resolve())
+        command = self.command(mode, worker_exe, w.native(models(w) / model), ffmpeg or w.ffmpeg,
                                [w.native(m) if isinstance(m, Path) else m for m in media])
         full_env = dict(os.environ, **(env or {}))
         full_env[MARKER] = w.marker
-        process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=stdout,
+        process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                    stderr=subprocess.PIPE, env=full_env, cwd=cwd,
                                    start_new_session=True)
         w.sessions.append(process.pid)

@@ -67,7 +67,8 @@ def test_unpacked_package_transcribes(request, tmp_path):
     assert "END OF TERMS AND CONDITIONS" in notices and "Permission is hereby granted" in notices
     assert DOCUMENTS | LIBRARIES[platform] <= files
     exe = ".exe" if platform == "windows" else ""
-    assert files - DOCUMENTS - LIBRARIES[platform] - HOSTS == {program + exe for program in PROGRAMS}
+    programs = {program + exe for program in PROGRAMS}
+    assert files - DOCUMENTS - LIBRARIES[platform] - HOSTS == programs
     assert HOSTS <= files
     if platform == "windows":
         for program in PROGRAMS:

@@ -2,7 +2,8 @@
 // Drives hosts/node/transcribe-host.js for tests/e2e/test_hosts.py: the command line and the
 // lines written are those of host_driver.py.
 const path = require('path');
-const { transcribe } = require(path.join(__dirname, '..', '..', 'hosts', 'node', 'transcribe-host.js'));
+const host = path.join(__dirname, '..', '..', 'hosts', 'node', 'transcribe-host.js');
+const { transcribe } = require(host);
 
 const [mode, worker, model, ffmpeg, ...media] = process.argv.slice(2);
 const emit = (event) => process.stdout.write(JSON.stringify(event) + '\n');
