@@ -117,6 +117,7 @@ function transcribe({ media, model, ffmpeg, worker, start, end, batch, provider 
   // 'close' comes after the exit and the end of both pipes. A last line without its line feed
   // was cut short by a stop: it is dropped.
   child.on('close', (code, signal) => probed.then(() => {
+    if (outcome) return; // it could not be started
     const status = code != null ? code : signal;
     let error = null;
     if (status !== 0) {
