@@ -21,6 +21,8 @@ add_custom_target(tw_shipped_programs)
 add_dependencies(tw_shipped_programs tw_version)
 
 install(FILES ${TW_SHERPA_RUNTIME} ${TW_VERSION_DIR}/VERSION DESTINATION .)
+# The reference hosts, as sources: the one sub-folder of a package.
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/hosts/ DESTINATION hosts)
 
 set(TW_VERSION_RESOURCE_TEMPLATE ${CMAKE_CURRENT_LIST_DIR}/version_info.rc.in)
 

@@ -3,7 +3,7 @@
 # transcribe-worker-<version>-windows-x64.zip, or only those of the platforms named.
 #   scripts/package.sh [linux] [windows]
 # Each holds one folder of that name: the shipped programs with the speech library and ONNX
-# Runtime beside them and VERSION (cmake --install), README.md for host authors (cut from the
+# Runtime beside them, VERSION and hosts/, the reference hosts (cmake --install), README.md for host authors (cut from the
 # project README), LICENSE, THIRD-PARTY-NOTICES and SHA256SUMS over all of them. The version is
 # `git describe --tags --always --dirty`, read by the build.
 set -euo pipefail

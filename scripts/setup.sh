@@ -14,8 +14,10 @@ packages=(
   clang-19 libclang-rt-19-dev parallel fonts-dejavu-core
   zip python3-pefile
 )
-# npm comes with the machine's Node.js where there is one; Debian's own otherwise.
+# npm comes with the machine's Node.js where there is one; Debian's own otherwise. Node.js also
+# runs the Node reference host's tests.
 command -v npm >/dev/null 2>&1 || packages+=(npm)
+command -v node >/dev/null 2>&1 || packages+=(nodejs)
 
 missing=()
 for p in "${packages[@]}"; do

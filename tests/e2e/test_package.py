@@ -19,6 +19,8 @@ LIBRARIES = {"linux": {"libsherpa-onnx-c-api.so", "libonnxruntime.so"},
              "windows": {"sherpa-onnx-c-api.dll", "onnxruntime.dll"}}
 DOCUMENTS = {"README.md", "LICENSE", "THIRD-PARTY-NOTICES", "VERSION", "SHA256SUMS"}
 PROGRAMS = {"transcribe-worker", "transcribe-model-check", "transcribe-subtitles"}
+HOSTS = {"hosts/README.md", "hosts/python/transcribe_host.py", "hosts/node/transcribe-host.js",
+         "hosts/c/transcribe_host.h", "hosts/c/transcribe_host.c"}
 
 
 def check_version_resource(program, version):
@@ -49,10 +51,11 @@ def test_unpacked_package_transcribes(request, tmp_path):
     shutil.unpack_archive(ROOT / options.dist / (name + suffix), home)
     folder = home / name
 
-    # One flat folder: every file but SHA256SUMS listed there with its sum, nothing unlisted.
+    # One folder (hosts/ its one sub-folder): every file but SHA256SUMS listed there with its
+    # sum, nothing unlisted.
     sums = {file: digest for digest, file in
             (line.split("  ", 1) for line in (folder / "SHA256SUMS").read_text().splitlines())}
-    files = {path.name for path in folder.iterdir()}
+    files = {path.relative_to(folder).as_posix() for path in folder.rglob("*") if path.is_file()}
     assert set(sums) == files - {"SHA256SUMS"}
     for file, digest in sums.items():
         assert hashlib.sha256((folder / file).read_bytes()).hexdigest() == digest, file
@@ -64,7 +67,9 @@ def test_unpacked_package_transcribes(request, tmp_path):
     assert "END OF TERMS AND CONDITIONS" in notices and "Permission is hereby granted" in notices
     assert DOCUMENTS | LIBRARIES[platform] <= files
     exe = ".exe" if platform == "windows" else ""
-    assert files - DOCUMENTS - LIBRARIES[platform] == {program + exe for program in PROGRAMS}
+    programs = {program + exe for program in PROGRAMS}
+    assert files - DOCUMENTS - LIBRARIES[platform] - HOSTS == programs
+    assert HOSTS <= files
     if platform == "windows":
         for program in PROGRAMS:
             check_version_resource(folder / (program + exe), version)
@@ -101,3 +106,38 @@ def test_unpacked_package_transcribes(request, tmp_path):
                               ["--format", "srt"], stdin=subprocess.PIPE)
     srt, _ = subtitles.communicate(input=out, timeout=120)
     assert subtitles.returncode == 0 and b"\nhello world\n" in srt.replace(b"\r\n", b"\n")
+
+    check_host_examples(worker, folder, model, media)
+
+
+def check_host_examples(worker, folder, model, media):
+    """The examples of the package's hosts/README.md, saved and run in the package folder as it
+    says: Python, Node.js and C on Linux, C built with MinGW-w64 and run under wine on Windows
+    (on ASCII paths there: the example takes its arguments in the system's code page)."""
+    examples = dict(re.findall(r"```(\w+)\n(.*?)```", (folder / "hosts/README.md").read_text(),
+                               re.S))
+    (folder / "example.c").write_text(examples["c"])
+    sources = ["-std=c11", "-I", "hosts/c", "example.c", "hosts/c/transcribe_host.c"]
+    env = {"PATH": "/usr/bin:/bin", "LD_LIBRARY_PATH": "", "WINEPATH": ""}
+    if worker.windows:
+        data = folder / "example-data"
+        model, media = (shutil.copytree(model, data / "tone"), shutil.copy(media, data / "a.wav"))
+        subprocess.run(["x86_64-w64-mingw32-gcc-posix", "-static", "-o", "example.exe", *sources],
+                       cwd=folder, check=True)
+        runs = {"c": [folder / "example.exe", "transcribe-worker.exe", "example-data\\tone",
+                      worker.ffmpeg, "example-data\\a.wav"]}
+    else:
+        subprocess.run(["cc", "-o", "example", *sources], cwd=folder, check=True)
+        (folder / "example.py").write_text(examples["python"])
+        (folder / "example.js").write_text(examples["js"])
+        args = [str(model), worker.ffmpeg, str(media)]
+        runs = {"c": [folder / "example", folder / "transcribe-worker", *args],
+                "python": ["/usr/bin/python3", "example.py", *args],
+                "node": [shutil.which("node"), "example.js", *args]}
+    for language, command in runs.items():
+        process = subprocess.run(
+            [str(ROOT / "scripts/wine-run.sh")] * worker.windows + [str(c) for c in command],
+            cwd=folder, capture_output=True, env=dict(os.environ, **env), timeout=240)
+        out = process.stdout.decode()
+        assert process.returncode == 0, (language, process.stderr)
+        assert ("hello world" in out) if language != "c" else ('"text":"world"' in out), out

@@ -1,0 +1,43 @@
+'use strict';
+// Drives hosts/node/transcribe-host.js for tests/e2e/test_hosts.py: the command line and the
+// lines written are those of host_driver.py.
+const path = require('path');
+const host = path.join(__dirname, '..', '..', 'hosts', 'node', 'transcribe-host.js');
+const { transcribe } = require(host);
+
+const [mode, worker, model, ffmpeg, ...media] = process.argv.slice(2);
+const emit = (event) => process.stdout.write(JSON.stringify(event) + '\n');
+const asJson = (record) => (record.type === 'ready' ? { ready: true } : {
+  end: record.end,
+  words: record.words.map((w) => ({ end: w.end, start: w.start, text: w.text })),
+});
+
+async function drive(index, file) {
+  const run = transcribe({ media: file, model, ffmpeg, worker: worker || undefined });
+  try {
+    if (mode === 'idle') {
+      await new Promise((resolve) => setTimeout(resolve, 3000));
+      run.cancel();
+    }
+    for await (const record of run) {
+      if (mode === 'pipe') {
+        process.stdout.write(JSON.stringify(asJson(record)) + '\n');
+        continue;
+      }
+      emit({ run: index, record: asJson(record) });
+      if (record.type === 'words' && mode === 'cancel') run.cancel();
+      if (record.type === 'words' && mode === 'die') process.kill(process.pid, 'SIGKILL');
+    }
+  } catch (error) {
+    if (!(error instanceof Error) || typeof error.status !== 'number') throw error;
+    if (mode === 'pipe') {
+      process.stdout.write(`error: ${error.message}\n`, () => process.exit(error.status));
+      return;
+    }
+    emit({ run: index, error: error.message, status: error.status, stderr: error.stderr });
+    return;
+  }
+  if (mode !== 'pipe') emit({ run: index, done: true, progress: run.progress });
+}
+
+Promise.all(media.map((file, index) => drive(index, file)));
