@@ -3,8 +3,9 @@ host authors, cut out of it, so that their text is kept in one place.
 
     host_readme.py README.md VERSION > README.md-of-the-package
 
-Links to headings that the package README does not carry, and links to files of the repository,
-become plain text.
+Links to headings that the package README does not carry become plain text. Files of the
+repository are not in the package: a link to one that stands alone in parentheses is left out
+with them, any other becomes plain text.
 """
 import re
 import sys
@@ -12,6 +13,8 @@ import sys
 SECTIONS = ("Interface for host authors", "Subtitles: `transcribe-subtitles`", "Using a real model",
             "Choosing the batch size and the provider", "Troubleshooting")
 LINK = re.compile(r"\[([^\]]+)\]\(([^)\s]+)\)")
+# Asides such as " ([BENCHMARKS.md](BENCHMARKS.md))", with the white space before them.
+FILE_ASIDE = re.compile(r"\s*\(\[[^\]]+\]\((?!#|https?:)[^)\s]+\)\)")
 
 
 def anchor(heading):
@@ -48,7 +51,8 @@ def main():
            "turn its records into subtitles, and what to do when a run fails. LICENSE and",
            "THIRD-PARTY-NOTICES hold the licences, SHA256SUMS the checksums of every file in",
            "this folder.", ""]
-    out += [LINK.sub(link, line) for line in lines]
+    text = FILE_ASIDE.sub("", "\n".join(lines))
+    out.append(LINK.sub(link, text))
     sys.stdout.write("\n".join(out).rstrip("\n") + "\n")
 
 

@@ -1,7 +1,6 @@
 #include "worker/records.h"
 
 #include <cmath>
-#include <mutex>
 #include <string>
 
 #include "core/json/json_writer.h"
@@ -38,8 +37,7 @@ Status write_record(nlohmann::json record) {
   std::string line = compact_json(record);
   line += '\n';
   // One write of the whole line: the host sees each record complete, at once.
-  std::lock_guard<std::recursive_timed_mutex> hold(stdout_lock());
-  return write_stdout(line);
+  return write_stdout_whole(line);
 }
 
 Status write_ready_record() { return write_record(ready_record()); }

@@ -18,7 +18,7 @@ nlohmann::json words_record(double end, const std::vector<Word>& words);
 
 // Writes `record` compactly plus one line feed to standard output, whole, under the
 // standard-output lock: the record is on the handle when this returns. A failure is the I/O
-// error itself.
+// error itself. Once output has ended (a stop) no record starts: the call never returns.
 Status write_record(nlohmann::json record);
 
 Status write_ready_record();

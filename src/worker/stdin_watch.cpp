@@ -34,6 +34,8 @@ void discard_stdin_to_end() {
 
 void stdin_watch() {
   discard_stdin_to_end();
+  // Ending the trees takes a while (taskkill.exe on Windows): no record may start meanwhile.
+  end_output();
   stop_all_children();
   exit_process(1);
 }

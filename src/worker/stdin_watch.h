@@ -1,8 +1,9 @@
 #pragma once
 // With --exit-on-stdin-close the host stops the worker by closing its standard input, or by
 // dying, which closes it too. The watch reads and discards standard input; when it ends (or
-// breaks, or there is none) it ends every decoder process tree and then the whole process with
-// status 1, without an error line, wherever the run is.
+// breaks, or there is none) it ends output at once (no record starts from then on), then every
+// decoder process tree, then the whole process with status 1, without an error line, wherever
+// the run is.
 
 namespace tw {
 

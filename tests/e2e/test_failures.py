@@ -68,6 +68,21 @@ def test_ffmpeg_cannot_open_the_media(worker, tmp_path):
                   .encode())
 
 
+@pytest.mark.parametrize("media", ["\\\\nowhere-server\\share\\a.wav",
+                                   "//nowhere-server/share/a.wav",
+                                   "\\\\?\\UNC\\nowhere-server\\share\\a.wav"])
+def test_network_share_reaches_ffmpeg_as_given(worker, media):
+    if not worker.windows:
+        pytest.skip("Windows paths only")
+    args = ["--model", worker.native(worker.test_data / "models" / "tone"),
+            "--ffmpeg", worker.ffmpeg, media]
+    result = worker.run(args, timeout=240)
+    error = expect.worker_stderr(worker, result.stderr)
+    assert error.startswith(f"error: ffmpeg failed: {media}: ".encode()), error
+    assert result.stdout == READY
+    assert result.returncode == 1
+
+
 def test_ffmpeg_refuses_a_container_outside_the_whitelist(worker, tmp_path):
     media = tmp_path / "hello.aiff"
     subprocess.run(["/usr/bin/ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-i",

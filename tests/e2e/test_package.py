@@ -38,6 +38,19 @@ def check_version_resource(program, version):
     assert (fixed.FileVersionMS, fixed.FileVersionLS) == (x << 16 | y, z << 16 | n)
 
 
+def check_readme_links(readme, files):
+    """Every link of the package README leads to one of its headings, a file of the package or
+    the web, and it names no other Markdown file."""
+    text = readme.read_text()
+    # A heading's fragment as Markdown viewers make it: lower case, punctuation dropped.
+    anchors = {"#" + re.sub(r"[^\w\- ]", "", line.lstrip("#").strip().lower()).replace(" ", "-")
+               for line in text.splitlines() if line.startswith("#")}
+    for target in re.findall(r"\]\(([^)\s]+)\)", text):
+        assert (target in anchors if target.startswith("#")
+                else target.startswith(("http://", "https://")) or target in files), target
+    assert set(re.findall(r"[\w.-]+\.md\b", text)) <= files
+
+
 def test_unpacked_package_transcribes(request, tmp_path):
     options = request.config.option
     if options.dist is None:
@@ -63,6 +76,7 @@ def test_unpacked_package_transcribes(request, tmp_path):
     # The documents, the two libraries and programs: nothing else from third_party/.
     assert (folder / "VERSION").read_text() == version + "\n"
     assert "\n## Troubleshooting\n" in (folder / "README.md").read_text()
+    check_readme_links(folder / "README.md", files)
     notices = (folder / "THIRD-PARTY-NOTICES").read_text()
     assert "END OF TERMS AND CONDITIONS" in notices and "Permission is hereby granted" in notices
     assert DOCUMENTS | LIBRARIES[platform] <= files

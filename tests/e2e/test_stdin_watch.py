@@ -7,6 +7,7 @@ import pytest
 from standin_process import standin_path, start_program
 
 CHUNK = b"x" * 65536
+RECORD_BEFORE_THE_STOP = b'{"stopping":false}\n'
 
 
 def watcher(worker, **kwargs):
@@ -51,3 +52,20 @@ def test_closing_standard_input_ends_the_registered_decoder_tree(worker):
     assert process.wait(timeout=60) == 1
     assert process.stdout.read() == b""
     assert process.stderr.read() == b""
+
+
+def test_no_record_starts_once_input_has_ended(worker):
+    # Records flow without a pause while the watch ends the decoder tree, which takes a while
+    # (taskkill.exe under wine, a moment on Linux: hence the repeats); each record says whether
+    # that stop had begun when it started.
+    for _ in range(2 if worker.windows else 10):
+        process = watcher(worker, args=["--records", worker.standin("standin_tree")],
+                          stdin=subprocess.PIPE)
+        assert process.stdout.readline() == b"ready\n"
+        assert process.stdout.readline() == RECORD_BEFORE_THE_STOP
+        process.stdin.close()
+        out = process.stdout.read()  # what the reads above left in the buffer, too
+        assert process.wait(timeout=60) == 1
+        assert process.stderr.read() == b""
+        lines = out.splitlines(keepends=True)
+        assert [line for line in lines if line != RECORD_BEFORE_THE_STOP] == []

@@ -3,6 +3,7 @@ tone model. Standard output is compared byte for byte with the records rebuilt f
 encoder's expected words (expect.py); a successful run leaves standard error empty and ends with
 status 0.
 """
+import ntpath
 import shutil
 import signal
 import subprocess
@@ -177,6 +178,30 @@ def test_paths_with_spaces_and_non_ascii_characters(worker, tmp_path):
     shutil.copytree(worker.test_data / "models" / "tone", model)
     args = ["--model", worker.native(model), "--ffmpeg", worker.ffmpeg, worker.native(media)]
     check_success(worker.run(args, timeout=240), worker, expected_stdout(worker, "hello-world"))
+
+
+WINDOWS_MEDIA_FORMS = {
+    # how a Windows host may name the media: the path given, from its native absolute form, and
+    # whether the worker runs in the media's folder
+    "long-path prefix": (lambda media: "\\\\?\\" + media, False),
+    "device namespace": (lambda media: "\\\\.\\" + media, False),
+    "drive-absolute with slashes": (lambda media: media.replace("\\", "/"), False),
+    "drive-relative": (lambda media: media[:2] + ntpath.basename(media), True),
+    "root-relative": (lambda media: media[2:], False),
+    "relative": (lambda media: ntpath.join("..", "media", ntpath.basename(media)), True),
+}
+
+
+@pytest.mark.parametrize("form", sorted(WINDOWS_MEDIA_FORMS))
+def test_windows_forms_of_the_media_path(worker, tmp_path, form):
+    if not worker.windows:
+        pytest.skip("Windows paths only")
+    media = media_path(worker, "hello-world")
+    written, in_media_folder = WINDOWS_MEDIA_FORMS[form]
+    args = ["--model", worker.native(worker.test_data / "models" / "tone"),
+            "--ffmpeg", worker.ffmpeg, written(worker.native(media))]
+    result = worker.run(args, timeout=240, cwd=media.parent if in_media_folder else tmp_path)
+    check_success(result, worker, expected_stdout(worker, "hello-world"))
 
 
 COMPRESSED = {

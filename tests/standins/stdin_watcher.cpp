@@ -1,9 +1,12 @@
-// stdin_watcher [DECODER ARGUMENT...]
+// stdin_watcher [--records] [DECODER ARGUMENT...]
 // Starts the worker's stdin watch and then sleeps far longer than any test waits; only the
 // watch can end it before that (with status 1). A run that sleeps to the end exits with 0.
 // With DECODER, that program is first started the way the audio thread starts ffmpeg and
 // registered in the child registry; once its first line of output has arrived (for
 // standin_tree: its grandchild has been started), "ready" is written to standard output.
+// With --records, a thread then writes records through the worker's record writer without a
+// pause, each saying whether the stop of the decoders had begun when it started:
+// {"stopping":false}.
 #include <array>
 #include <chrono>
 #include <cstddef>
@@ -18,6 +21,7 @@
 #include "core/tools/child_registry.h"
 #include "core/tools/tool_command.h"
 #include "worker/entry.h"
+#include "worker/records.h"
 #include "worker/stdin_watch.h"
 
 namespace {
@@ -37,8 +41,17 @@ void await_first_line(tw::ChildProcess& decoder) {
   }
 }
 
-int watch(const std::vector<std::string>& arguments) {
+[[noreturn]] void write_records_forever() {
+  for (;;) {
+    // Read before the record starts: one that says true started after the stop had begun.
+    (void)tw::write_record(nlohmann::json::object({{"stopping", tw::child_registry().stopping()}}));
+  }
+}
+
+int watch(std::vector<std::string> arguments) {
   tw::install_process_guards();
+  const bool records = !arguments.empty() && arguments[0] == "--records";
+  if (records) arguments.erase(arguments.begin());
   tw::ChildProcess decoder;
   tw::ChildGuard registration;
   if (!arguments.empty()) {
@@ -57,6 +70,7 @@ int watch(const std::vector<std::string>& arguments) {
     (void)tw::write_stdout("ready\n");
   }
   tw::start_stdin_watch();
+  if (records) std::thread(write_records_forever).detach();
   std::this_thread::sleep_for(SLEEP);
   tw::exit_process(0);
 }

@@ -2,7 +2,6 @@
 
 #include <system_error>
 
-#include "core/platform/os_error.h"
 #include "core/text/utf16.h"
 
 namespace tw {
@@ -23,15 +22,6 @@ std::string path_utf8(const std::filesystem::path& path) {
 }
 
 std::string path_file_name(std::string_view path) { return path_utf8(utf8_path(path).filename()); }
-
-Result<std::string> absolute_path(std::string_view path) {
-  const std::filesystem::path given = utf8_path(path);
-  if (path.empty() || given.is_absolute()) return std::string(path);
-  std::error_code error;
-  const std::filesystem::path absolute = std::filesystem::absolute(given, error);
-  if (error) return fail(os_error(error.value()));
-  return path_utf8(absolute);
-}
 
 bool is_existing_directory(const std::filesystem::path& path) {
   std::error_code error;

@@ -17,9 +17,11 @@ std::string path_utf8(const std::filesystem::path& path);
 // The last component of `path` (its file name), as UTF-8.
 std::string path_file_name(std::string_view path);
 
-// `path` made absolute against the current directory (on Windows also "\a" and "C:a", as the
-// system resolves them). An absolute or empty path is returned unchanged. Fails with the OS
-// error when the current directory cannot be read.
+// `path` made absolute against the current directory. An absolute or empty path is returned
+// unchanged: on Windows every form that names a place by itself ("C:\a", "\\server\share\a",
+// "\\?\C:\a", "\\.\C:\a", "\\?\UNC\server\share\a"); the others ("a", "\a", "C:a") are
+// resolved as the system resolves them (GetFullPathNameW). Fails with the OS error when the
+// current directory cannot be read.
 Result<std::string> absolute_path(std::string_view path);
 
 // Existence tests that follow links and count any error as "no".

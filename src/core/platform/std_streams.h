@@ -14,13 +14,27 @@ namespace tw {
 // The process-wide standard-output lock; a record holds it from its first byte to its flush.
 std::recursive_timed_mutex& stdout_lock();
 
+// Writes `bytes` (one whole record) with write_stdout under stdout_lock(). Once output has
+// ended nothing is written and the call never returns: the thread waits for the process to end.
+Status write_stdout_whole(std::string_view bytes);
+
+// Ends output for good, as the first step of ending the process: from here on no record starts
+// and nothing more goes to standard error. A record being written may complete: this waits up
+// to 2 s for it and then keeps stdout_lock() until the process ends, so a host that no longer
+// reads cannot hold the end up. A second call on the same thread returns at once.
+void end_output();
+
+// Whether end_output() has been called, on any thread.
+bool output_ended();
+
 // Writes all of `bytes` to standard output (interrupted writes retried, partial writes
 // continued). A missing handle discards the bytes; a write that accepts nothing is the error
 // "failed to write the buffered data"; any other failure is the OS error. A Windows console
 // gets the text as text. The caller holds stdout_lock().
 Status write_stdout(std::string_view bytes);
 
-// Writes `bytes` to standard error under its own lock; failures are dropped.
+// Writes `bytes` to standard error under its own lock; failures are dropped, and so are the
+// bytes once output has ended.
 void write_stderr(std::string_view bytes);
 
 // Reads from standard input. 0 means the end: end of input, a broken pipe, a missing handle
@@ -29,8 +43,8 @@ void write_stderr(std::string_view bytes);
 std::size_t read_stdin(std::span<char> buffer);
 
 // Ends the process with `status` without running static destructors, while other threads may
-// still run. Standard output has nothing buffered; if another thread is writing a record at
-// this instant, the exit lets that record complete (for a bounded time) and no new one start.
+// still run. Standard output has nothing buffered; output is ended first (end_output), so a
+// record being written at this instant may complete (for a bounded time) and no new one starts.
 [[noreturn]] void exit_process(int status);
 
 }  // namespace tw

@@ -1,17 +1,11 @@
 #include <unistd.h>
 #include <cerrno>
-#include <chrono>
 
 #include "core/platform/os_error.h"
 #include "core/platform/process.h"
 #include "core/platform/std_streams.h"
 
 namespace tw {
-
-std::recursive_timed_mutex& stdout_lock() {
-  static std::recursive_timed_mutex lock;
-  return lock;
-}
 
 Status write_stdout(std::string_view bytes) {
   while (!bytes.empty()) {
@@ -28,6 +22,7 @@ Status write_stdout(std::string_view bytes) {
 }
 
 void write_stderr(std::string_view bytes) {
+  if (output_ended()) return;
   static std::mutex lock;
   std::lock_guard<std::mutex> hold(lock);
   while (!bytes.empty()) {
@@ -48,7 +43,7 @@ std::size_t read_stdin(std::span<char> buffer) {
 
 void exit_process(int status) {
   // A record being written may complete; none starts after this, and no child is left half-started.
-  (void)stdout_lock().try_lock_for(std::chrono::seconds(2));
+  end_output();
   stop_process_starts();
   _exit(status);
 }

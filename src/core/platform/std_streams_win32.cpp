@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <chrono>
-
 #include "core/platform/empty_reads.h"
 #include "core/platform/os_error.h"
 #include "core/platform/pipe_writer_win32.h"
@@ -32,11 +30,6 @@ Status write_console(HANDLE console, std::string_view bytes) {
 
 }  // namespace
 
-std::recursive_timed_mutex& stdout_lock() {
-  static std::recursive_timed_mutex lock;
-  return lock;
-}
-
 Status write_stdout(std::string_view bytes) {
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   if (is_missing(out)) return {};  // no standard output at all: the bytes are discarded
@@ -56,6 +49,7 @@ Status write_stdout(std::string_view bytes) {
 }
 
 void write_stderr(std::string_view bytes) {
+  if (output_ended()) return;
   static std::mutex lock;
   std::lock_guard<std::mutex> hold(lock);
   HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
@@ -92,7 +86,7 @@ std::size_t read_stdin(std::span<char> buffer) {
 
 void exit_process(int status) {
   // A record being written may complete; none starts after this, and no child is left half-started.
-  (void)stdout_lock().try_lock_for(std::chrono::seconds(2));
+  end_output();
   stop_process_starts();
   // Other threads may still run: end the process without static destructors or DLL detach code.
   TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));

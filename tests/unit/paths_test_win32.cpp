@@ -1,0 +1,47 @@
+#include "core/platform/paths.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace tw {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string resolved(std::string_view path) {
+  Result<std::string> absolute = absolute_path(path);
+  EXPECT_TRUE(absolute) << absolute.error().chain();
+  return absolute ? *absolute : "";
+}
+
+TEST(AbsolutePath, EveryFullyQualifiedFormIsLeftAsItIs) {
+  for (const char* path :
+       {"\\\\?\\C:\\data\\a.wav", "\\\\server\\share\\a.wav", "\\\\.\\C:\\data\\a.wav",
+        "\\\\?\\UNC\\server\\share\\a.wav", "//server/share/a.wav", "\\\\?\\C:\\data\\..\\a.wav",
+        "C:\\data\\a.wav", "C:/data/a.wav", "C:\\data\\..\\a.wav", ""}) {
+    EXPECT_EQ(resolved(path), path);
+  }
+}
+
+TEST(AbsolutePath, RelativeFormsResolveAsTheSystemResolvesThem) {
+  const fs::path current = fs::current_path();
+  const std::string drive = path_utf8(current.root_name());  // "Z:" under wine
+  ASSERT_EQ(drive.size(), 2u) << path_utf8(current);
+  EXPECT_EQ(resolved("a.wav"), path_utf8(current / "a.wav"));
+  EXPECT_EQ(resolved("sub/../a.wav"), path_utf8(current / "a.wav"));
+  EXPECT_EQ(resolved("\\data\\a.wav"), drive + "\\data\\a.wav");
+  EXPECT_EQ(resolved(drive + "a.wav"), path_utf8(current / "a.wav"));
+  // Another drive's current directory is the environment's "=Q:", its root when unset.
+  ASSERT_TRUE(SetEnvironmentVariableW(L"=Q:", nullptr) || GetLastError() == ERROR_ENVVAR_NOT_FOUND);
+  EXPECT_EQ(resolved("Q:a.wav"), "Q:\\a.wav");
+  ASSERT_TRUE(SetEnvironmentVariableW(L"=Q:", L"Q:\\media dir"));
+  EXPECT_EQ(resolved("Q:a.wav"), "Q:\\media dir\\a.wav");
+  SetEnvironmentVariableW(L"=Q:", nullptr);
+}
+
+}  // namespace
+}  // namespace tw
