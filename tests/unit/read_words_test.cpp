@@ -148,6 +148,7 @@ TEST(ReadWords, AfterASpaceTokenTheWordGoesOnWhereTheLibraryTextHasNoBlank) {
       {"\u4e2d", "a", {"\u4e2d", "a"}},
       {"\u3002", "\u4e2d", {"\u3002\u4e2d"}},      // the CJK symbols count as CJK
       {"\uff0c", "\u4e2d", {"\uff0c", "\u4e2d"}},  // fullwidth punctuation does not
+      {"\uff65", "\u4e2d", {"\uff65\u4e2d"}},      // but the halfwidth middle dot does
       {"\ud55c", "\u3042", {"\ud55c\u3042"}},      // Hangul, kana
       {"\ua000", "\uac00", {"\ua000\uac00"}},      // Yi, Hangul
       {"\u1100", "\uff66", {"\u1100\uff66"}},      // Hangul jamo, halfwidth katakana

@@ -29,15 +29,16 @@ bool is_punctuation(char32_t c) {
                        {0xFF5B, 0xFF65}});
 }
 
-// Hangul, CJK ideographs, kana, Yi and their symbols, as the library counts them (so also the
-// blocks between Yi and the Hangul syllables, and the CJK symbols and punctuation).
+// Hangul, CJK ideographs, kana, Yi and their symbols, as the library counts them: so also the
+// blocks between Yi and the Hangul syllables, the CJK symbols and punctuation and the halfwidth
+// middle dot.
 bool is_cjk(char32_t c) {
   return in_ranges(c, {{0x1100, 0x11FF},
                        {0x2E80, 0xA4CF},
                        {0xA840, 0xD7AF},
                        {0xF900, 0xFAFF},
                        {0xFE30, 0xFE4F},
-                       {0xFF66, 0xFFDC},
+                       {0xFF65, 0xFFDC},
                        {0x20000, 0x2FFFF}});
 }
 
