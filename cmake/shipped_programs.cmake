@@ -14,7 +14,7 @@ set(TW_VERSION_DIR ${CMAKE_BINARY_DIR}/version)
 
 add_custom_target(tw_version ALL
   COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DOUT_DIR=${TW_VERSION_DIR}
-    -P ${CMAKE_CURRENT_LIST_DIR}/write_version.cmake
+    -DRELEASE_VERSION=${PROJECT_VERSION} -P ${CMAKE_CURRENT_LIST_DIR}/write_version.cmake
   BYPRODUCTS ${TW_VERSION_DIR}/VERSION ${TW_VERSION_DIR}/version.h
   VERBATIM)
 add_custom_target(tw_shipped_programs)

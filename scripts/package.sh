@@ -5,7 +5,8 @@
 # Each holds one folder of that name: the shipped programs with the speech library and ONNX
 # Runtime beside them, VERSION and hosts/, the reference hosts (cmake --install), README.md for host authors (cut from the
 # project README), LICENSE, THIRD-PARTY-NOTICES and SHA256SUMS over all of them. The version is
-# `git describe --tags --always --dirty`, read by the build.
+# the tree's release version (project() in CMakeLists.txt) with the commit the build was made
+# from, 0.1.0+5a1ba4c or 0.1.0+5a1ba4c-dirty (cmake/write_version.cmake).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"

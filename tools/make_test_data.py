@@ -10,6 +10,9 @@ DIR/models/export-int8   the tone model shaped like a real Parakeet TDT export (
 DIR/models/export-fp32   the same with plain names and the encoder's weights in encoder.weights
 DIR/models/export-per-feature  export-int8 with "per_feature" normalisation (loads; its words are
                          not predictable)
+DIR/models/tone-pieces   the tone model whose tokens.txt names some tones as other pieces
+                         (tone_alphabet.PIECES: the bare word-boundary piece among them)
+DIR/models/export-pieces export-int8 with those names
 DIR/models/broken-NAME   for the failure tests: not-onnx, missing-metadata, tokens-mismatch,
                          missing-files (an empty directory), bad-graph, missing-weights
                          (export-fp32 without encoder.weights)
@@ -36,6 +39,13 @@ MEDIA = {
     # Only the export-shaped models know the extra tokens.
     "export-words": ("\u00fcber caf\u00e9, na\u00efve? it's se\u00f1or. ol\u00e9!",
                      {"extended": True}),
+    # Heard by the models whose tokens.txt names some tones as other pieces (tone_alphabet.PIECES):
+    # "\u2581w" is the bare word-boundary piece there, so "hello world" is "hello" and "orld".
+    "hello-world-pieces": ("hello world", {"pieces": True}),
+    # The bare piece at the start and before an apostrophe, ASCII and CJK punctuation, a digit,
+    # CJK characters, a letter and the export tokens "?" and "\u00e9" (export-pieces only).
+    "pieces": ("wit w's w, wx wjk wj wv wz no w? wonder w\u00e9",
+               {"extended": True, "pieces": True}),
     "silence-3s": ("", {"duration": 3.0}),
     "speech-25s": (SENTENCE, {"duration": 25.0}),
     "speech-30s": (SENTENCE, {"duration": 30.0}),
@@ -49,6 +59,8 @@ MODELS = {
     "export-int8": {"export": True},
     "export-fp32": {"export": True, "external": True},
     "export-per-feature": {"export": True, "normalize_type": "per_feature"},
+    "tone-pieces": {"pieces": True},
+    "export-pieces": {"export": True, "pieces": True},
     **{f"broken-{v}": {"variant": v} for v in make_tone_model.VARIANTS if v != "plain"},
     "broken-missing-weights": {"variant": "missing-weights", "export": True},
 }
@@ -90,9 +102,11 @@ def main():
     media = out / "media"
     media.mkdir(parents=True, exist_ok=True)
     for name, (text, options) in MEDIA.items():
+        options = dict(options)
+        vocabulary = tone_encoder.ta.PIECES if options.pop("pieces", False) else None
         audio = tone_encoder.synthesize(text, **options)
         tone_encoder.write_wav(media / f"{name}.wav", audio.samples)
-        document = tone_encoder.expected(audio)
+        document = tone_encoder.expected(audio, vocabulary=vocabulary)
         (media / f"{name}.json").write_text(json.dumps(document, indent=1) + "\n")
     stamp.write_text(digest)
 

@@ -30,6 +30,8 @@ files are *.int8.onnx, or with --external-weights encoder.onnx, decoder.onnx and
 that matrix in encoder.weights (onnx's external-data format). --normalize-type sets the
 normalize_type metadata; with "per_feature" the library normalises every bin of a stream, which
 the tone detector cannot undo: such a model loads and runs, but what it hears is not predictable.
+With --pieces tokens.txt names some tones by tone_alphabet.PIECES: the bare word-boundary piece,
+a digit, CJK characters and punctuation.
 """
 import argparse
 import math
@@ -67,6 +69,7 @@ class Shape:
     extended: bool  # the extra tokens of tone_alphabet are among the tokens
     weight_matrix: bool  # the encoder picks its token bins with a weight matrix
     metadata: tuple = ()  # further metadata entries (key, value)
+    pieces: tuple = ()  # (tone token, piece it is named in tokens.txt): tone_alphabet.PIECES
 
     @property
     def tones(self):
@@ -412,14 +415,15 @@ def external_weights(model, location):
 
 
 def write_model(out, heavy=False, variant=None, export=False, external=None,
-                normalize_type=None):
+                normalize_type=None, pieces=False):
     """Writes one model directory and removes any other file in it. external (plain file names,
     the encoder's large constants in encoder.weights) is the default for the missing-weights
-    variant, which then lacks that file."""
+    variant, which then lacks that file. With pieces, tokens.txt names some tones by
+    tone_alphabet.PIECES (the bare word-boundary piece among them); the networks are the same."""
     out = Path(out)
     out.mkdir(parents=True, exist_ok=True)
     files = {} if variant == "missing-files" else model_files(heavy, variant, export, external,
-                                                            normalize_type)
+                                                            normalize_type, pieces)
     for path in out.iterdir():
         if path.is_file() and path.name not in files:
             path.unlink()
@@ -427,15 +431,17 @@ def write_model(out, heavy=False, variant=None, export=False, external=None,
         write_bytes(out / name, data)
 
 
-def model_files(heavy, variant, export, external, normalize_type):
+def model_files(heavy, variant, export, external, normalize_type, pieces=False):
     """The files of a model directory: {name: bytes}."""
     if external is None:
         external = variant == "missing-weights"
     shape = EXPORT if export else TONE
     if normalize_type is not None:
         shape = replace(shape, normalize_type=normalize_type)
+    if pieces:
+        shape = replace(shape, pieces=tuple(ta.PIECES.items()))
     tdt = variant != "plain"
-    tokens = ta.tokens_txt(shape.extended, shape.vocab_size)
+    tokens = ta.tokens_txt(shape.extended, shape.vocab_size, dict(shape.pieces))
     encoder = make_encoder(shape, tdt=tdt, heavy=heavy)
     if variant == "missing-metadata":
         encoder = make_encoder(shape, drop_key="vocab_size")
@@ -471,9 +477,12 @@ def main():
     parser.add_argument("--external-weights", action="store_true",
                         help="plain file names, the encoder's weights in encoder.weights")
     parser.add_argument("--normalize-type", help="the normalize_type metadata value")
+    parser.add_argument("--pieces", action="store_true",
+                        help="name some tones by tone_alphabet.PIECES (a bare \u2581 among them)")
     args = parser.parse_args()
     write_model(args.out, heavy=args.heavy, variant=args.variant, export=args.export,
-                external=args.external_weights or None, normalize_type=args.normalize_type)
+                external=args.external_weights or None, normalize_type=args.normalize_type,
+                pieces=args.pieces)
 
 
 if __name__ == "__main__":

@@ -39,6 +39,14 @@ TOKEN_BINS_128 = [14, 17, 19, 22, 26, 29, 33, 36, 38, 41, 45, 48, 52, 55, 56, 58
 assert len(TOKEN_BINS_128) == len(TOKENS) + len(EXTRA_TOKENS)
 EXPORT_BINS = 128
 
+# The pieces vocabulary of the export-shaped models: some tones stand for other pieces, as a real
+# SentencePiece vocabulary has them. The bare word-boundary piece (the library shows it as a
+# token of one space), a digit, CJK characters and CJK punctuation, none with the marker, beside
+# the apostrophe and the punctuation of EXTRA_TOKENS. Audio is spelled with the tone tokens as
+# always (spell "w'" for the bare piece and an apostrophe); the model names them by this table.
+PIECES = {WORD_START + "w": WORD_START, "x": "7", "j": "\u4e2d", "k": "\u6587", "v": "\u3002",
+          "z": "\uff0c"}
+
 VOCAB_SIZE = len(TOKENS) + 1  # <unk> and the tone tokens; the library adds the blank
 BLANK_ID = VOCAB_SIZE
 
@@ -117,9 +125,9 @@ def filler_pieces(count):
     return pieces[:count]
 
 
-def tokens_txt(extended=False, vocab_size=VOCAB_SIZE):
-    """<unk> 0, the tone tokens from id 1 (with the extra ones when extended), filler pieces up
-    to vocab_size - 1 and <blk> vocab_size last."""
-    tones = TOKENS + (EXTRA_TOKENS if extended else [])
+def tokens_txt(extended=False, vocab_size=VOCAB_SIZE, pieces=None):
+    """<unk> 0, the tone tokens from id 1 (with the extra ones when extended; renamed by the
+    pieces table when given), filler pieces up to vocab_size - 1 and <blk> vocab_size last."""
+    tones = [(pieces or {}).get(t, t) for t in TOKENS + (EXTRA_TOKENS if extended else [])]
     symbols = [UNKNOWN] + tones + filler_pieces(vocab_size - 1 - len(tones)) + [BLANK]
     return "".join(f"{s} {i}\n" for i, s in enumerate(symbols))

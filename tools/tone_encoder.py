@@ -215,6 +215,41 @@ def _frame_seconds_text(frames):
     return f"{hundredths // 100}.{hundredths % 100:02d}"
 
 
+def named(emitted, pieces):
+    """What recognize() emitted, with each tone named as a model with that pieces table
+    (tone_alphabet.PIECES, or None for the tone tokens' own names) names it."""
+    return [((pieces or {}).get(s, s), t, k) for s, t, k in emitted]
+
+
+# Where the library's text drops the space before a character, and which characters it takes
+# for CJK (observed on sherpa-onnx 1.13.4; the worker's result_text_blanks.cpp holds the same).
+PUNCTUATION = [(0x21, 0x2F), (0x3A, 0x40), (0x5B, 0x60), (0x7B, 0x7E), (0x3000, 0x303F),
+               (0xFF01, 0xFF0F), (0xFF1A, 0xFF20), (0xFF3B, 0xFF40), (0xFF5B, 0xFF65)]
+CJK = [(0x1100, 0x11FF), (0x2E80, 0xA4CF), (0xA840, 0xD7AF), (0xF900, 0xFAFF), (0xFE30, 0xFE4F),
+       (0xFF65, 0xFFDC), (0x20000, 0x2FFFF)]
+
+
+def _within(c, ranges):
+    return any(a <= ord(c) <= b for a, b in ranges)
+
+
+def drops_blank_between(before, after):
+    """Whether the library's text has no blank between the two (non-empty) texts."""
+    return _within(after[0], PUNCTUATION) or (_within(before[-1], CJK) and _within(after[0], CJK))
+
+
+def library_text(tokens):
+    """The library's "text" for the shown tokens: joined, each space dropped that stands before
+    punctuation or between two CJK characters, leading spaces removed."""
+    joined = "".join(tokens)
+
+    def dropped(i):
+        return (joined[i] == " " and i + 1 < len(joined)
+                and drops_blank_between(joined[i - 1] if i else " ", joined[i + 1]))
+
+    return "".join(c for i, c in enumerate(joined) if not dropped(i)).lstrip(" ")
+
+
 def library_result(emitted):
     """The "tokens", "timestamps" and "durations" members of the library's result JSON."""
     return {
@@ -230,7 +265,7 @@ def worker_words(emitted, offset):
     result = library_result(emitted)
     stamps = [float(f32(float(v))) for v in result["timestamps"]]
     durations = [float(f32(float(v))) for v in result["durations"]]
-    words = []
+    words, space_pending = [], False
     for i, token in enumerate(result["tokens"]):
         start = stamps[i] + offset
         if i < len(durations):
@@ -239,11 +274,18 @@ def worker_words(emitted, offset):
             end = stamps[i + 1] + offset
         else:
             end = start + LAST_TOKEN_SECONDS
-        if token.startswith(" ") or not words:
-            words.append({"text": token.lstrip(), "start": start, "end": end})
+        text = token.lstrip()
+        if not text:
+            # The bare word-boundary piece: no text, no time, but a blank in the library's text.
+            space_pending = space_pending or token.startswith(" ")
+            continue
+        if (not words or token.startswith(" ")
+                or space_pending and not drops_blank_between(words[-1]["text"], text)):
+            words.append({"text": text, "start": start, "end": end})
         else:
-            words[-1]["text"] += token
+            words[-1]["text"] += text
             words[-1]["end"] = end
+        space_pending = False
     return words
 
 
@@ -266,15 +308,17 @@ def worker_cuts(samples):
     return pieces
 
 
-def expected_pieces(bursts, pieces, tdt=True):
-    """For (start sample, length) pieces: dicts with the piece's times and words."""
+def expected_pieces(bursts, pieces, tdt=True, vocabulary=None):
+    """For (start sample, length) pieces: dicts with the piece's times, its words and the
+    library's text; vocabulary is the model's pieces table (tone_alphabet.PIECES) or None."""
     result = []
     for start, length in pieces:
         offset = start / ta.SAMPLE_RATE
-        emitted = recognize(bursts, start, length, tdt)
+        emitted = named(recognize(bursts, start, length, tdt), vocabulary)
         result.append({"start_sample": start, "samples": length, "start": offset,
                        "end": length / ta.SAMPLE_RATE + offset,
-                       "words": worker_words(emitted, offset)})
+                       "words": worker_words(emitted, offset),
+                       "library_text": library_text(library_result(emitted)["tokens"])})
     return result
 
 
@@ -286,12 +330,15 @@ def expected_words(bursts, piece_starts, total_samples, tdt=True):
     return [p["words"] for p in expected_pieces(bursts, pieces, tdt)]
 
 
-def expected(audio, tdt=True, start_sample=0, end_sample=None):
+def expected(audio, tdt=True, start_sample=0, end_sample=None, vocabulary=None):
     """The expected-words document of tone audio as the worker cuts samples [start_sample,
     end_sample): the whole file by default, otherwise what a decoder that delivers exactly that
-    range gives the worker (its --start and --end; start_sample on the 10 ms grid)."""
+    range gives the worker (its --start and --end; start_sample on the 10 ms grid). vocabulary:
+    the pieces table of the model that hears it (tone_alphabet.PIECES), None for the tone
+    tokens."""
     cuts = worker_cuts(audio.samples[start_sample:end_sample])
-    pieces = expected_pieces(audio.bursts, [(start_sample + s, n) for s, n in cuts], tdt)
+    pieces = expected_pieces(audio.bursts, [(start_sample + s, n) for s, n in cuts], tdt,
+                             vocabulary)
     return {
         "text": audio.text,
         "sample_rate": ta.SAMPLE_RATE,

@@ -10,7 +10,7 @@ OK = "ok: the worker will load this model"
 LIBRARY_OK = "speech library: loaded the model and decoded a second of silence"
 LIBRARY_REFUSED = "the speech library refused the model: "
 OK_MODELS = ["tone", "tone-heavy", "tone-plain", "export-int8", "export-fp32",
-             "export-per-feature"]
+             "export-per-feature", "tone-pieces", "export-pieces"]
 
 
 def worker_loads(worker, model_dir):

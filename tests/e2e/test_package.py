@@ -1,12 +1,14 @@
 """A release package as a host author gets it, unpacked under a path with spaces and non-ASCII
 letters: its sums and files checked, its own worker run there (the Windows one under wine).
-Run by scripts/test.sh after scripts/package.sh (--dist); skipped in the ctest run.
+Run by scripts/test.sh after scripts/package.sh (--dist); skipped in the ctest run, which checks
+the version the build writes.
 """
 import hashlib
 import os
 import re
 import shutil
 import subprocess
+from pathlib import Path
 
 import pefile
 import pytest
@@ -23,6 +25,20 @@ HOSTS = {"hosts/README.md", "hosts/python/transcribe_host.py", "hosts/node/trans
          "hosts/c/transcribe_host.h", "hosts/c/transcribe_host.c"}
 
 
+def tree_version():
+    """The release version the tree holds: project(... VERSION X.Y.Z) in CMakeLists.txt."""
+    project = re.search(r"^project\(\w+ VERSION (\d+\.\d+\.\d+)[ )]",
+                        (ROOT / "CMakeLists.txt").read_text(), re.MULTILINE)
+    return project.group(1)
+
+
+def build_version(source=ROOT):
+    """The tree's version with the commit and "-dirty" from git as build metadata; no tag."""
+    commit = subprocess.run(["git", "describe", "--always", "--dirty", "--exclude=*"], cwd=source,
+                            capture_output=True, text=True, check=True).stdout.strip()
+    return f"{tree_version()}+{commit}"
+
+
 def check_version_resource(program, version):
     pe = pefile.PE(str(program))
     strings = {key.decode(): value.decode() for info in pe.FileInfo[0]
@@ -31,11 +47,11 @@ def check_version_resource(program, version):
     assert strings["ProductName"] == "transcribe-worker"
     assert strings["FileVersion"] == strings["ProductVersion"] == version
     assert strings["FileDescription"] and strings["LegalCopyright"]
-    # The four numbers: vX.Y.Z and the commits after the tag, all 0 without a tag.
-    tag = re.fullmatch(r"v(\d+)\.(\d+)\.(\d+)(?:-(\d+)-g[0-9a-f]+)?(?:-dirty)?", version)
-    x, y, z, n = (int(part or 0) for part in tag.groups()) if tag else (0, 0, 0, 0)
+    # The four numbers: the tree's X.Y.Z and 0.
+    x, y, z = (int(part) for part in tree_version().split("."))
     fixed = pe.VS_FIXEDFILEINFO[0]
-    assert (fixed.FileVersionMS, fixed.FileVersionLS) == (x << 16 | y, z << 16 | n)
+    assert (fixed.FileVersionMS, fixed.FileVersionLS) == (x << 16 | y, z << 16)
+    assert (fixed.ProductVersionMS, fixed.ProductVersionLS) == (x << 16 | y, z << 16)
 
 
 def check_readme_links(readme, files):
@@ -56,8 +72,7 @@ def test_unpacked_package_transcribes(request, tmp_path):
     if options.dist is None:
         pytest.skip("packages are tested by scripts/test.sh after scripts/package.sh (--dist)")
     platform = options.platform
-    version = subprocess.run(["git", "describe", "--tags", "--always", "--dirty"], cwd=ROOT,
-                             capture_output=True, text=True, check=True).stdout.strip()
+    version = build_version()
     name = f"transcribe-worker-{version}-{platform}-x64"
     home = tmp_path / "Hôte d'essai – Тест 1"
     suffix = ".zip" if platform == "windows" else ".tar.gz"
@@ -155,3 +170,37 @@ def check_host_examples(worker, folder, model, media):
         out = process.stdout.decode()
         assert process.returncode == 0, (language, process.stderr)
         assert ("hello world" in out) if language != "c" else ('"text":"world"' in out), out
+
+
+def test_version_is_the_trees_with_the_commit_whatever_the_tags(request, tmp_path):
+    # The build's own version files, and write_version.cmake on a fresh repository: no tag,
+    # then a tag that says otherwise, then uncommitted changes, then no history at all.
+    built = (Path(request.config.option.build_dir) / "version/VERSION").read_text()
+    assert re.fullmatch(re.escape(tree_version()) + r"\+[0-9a-f]{7,40}(-dirty)?\n", built)
+    source, out = tmp_path / "clone", tmp_path / "out"
+    source.mkdir()
+    git = ["git", "-c", "user.name=t", "-c", "user.email=t@t", "-C", str(source)]
+
+    def written():
+        subprocess.run(["cmake", f"-DSOURCE_DIR={source}", f"-DOUT_DIR={out}",
+                        f"-DRELEASE_VERSION={tree_version()}", "-P",
+                        str(ROOT / "cmake/write_version.cmake")], check=True)
+        header = (out / "version.h").read_text()
+        version = (out / "VERSION").read_text().rstrip("\n")
+        numbers = tree_version().replace(".", ",") + ",0"
+        assert header == (f'#define TW_VERSION_TEXT "{version}"\n'
+                          f"#define TW_VERSION_NUMBERS {numbers}\n")
+        return version
+
+    assert written() == tree_version() + "+unknown"
+    subprocess.run(git + ["init", "-q"], check=True)
+    (source / "a").write_text("a")
+    subprocess.run(git + ["add", "a"], check=True)
+    subprocess.run(git + ["commit", "-qm", "a"], check=True)
+    commit = subprocess.run(git + ["rev-parse", "--short", "HEAD"], capture_output=True,
+                            text=True, check=True).stdout.strip()
+    assert written() == build_version(source) == f"{tree_version()}+{commit}"
+    subprocess.run(git + ["tag", "v9.8.7"], check=True)
+    assert written() == f"{tree_version()}+{commit}"
+    (source / "a").write_text("b")
+    assert written() == f"{tree_version()}+{commit}-dirty"

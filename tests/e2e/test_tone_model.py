@@ -63,8 +63,8 @@ def observed(result_json):
             "durations": [f"{v:.2f}" for v in result["durations"]]}
 
 
-def predicted(audio, start, length, tdt=True):
-    return te.library_result(te.recognize(audio.bursts, start, length, tdt))
+def predicted(audio, start, length, tdt=True, vocabulary=None):
+    return te.library_result(te.named(te.recognize(audio.bursts, start, length, tdt), vocabulary))
 
 
 def random_words(rng, count):
@@ -89,17 +89,21 @@ def cuts_between_words(audio, rng, count):
 # --- The alphabet and the front-end simulation (no library needed) ----------------------------
 
 
-@pytest.mark.parametrize("extended,vocab_size", [(False, ta.VOCAB_SIZE), (True, 1024)])
-def test_tokens_file_fits_the_library_rules(extended, vocab_size):
-    text = ta.tokens_txt(extended, vocab_size)
+@pytest.mark.parametrize("extended,vocab_size,pieces", [
+    (False, ta.VOCAB_SIZE, None), (True, 1024, None), (False, ta.VOCAB_SIZE, ta.PIECES),
+    (True, 1024, ta.PIECES)])
+def test_tokens_file_fits_the_library_rules(extended, vocab_size, pieces):
+    text = ta.tokens_txt(extended, vocab_size, pieces)
     lines = text.splitlines()
     symbols = [line.split()[0] for line in lines]
     ids = [int(line.split()[1]) for line in lines]
     assert ids == list(range(len(lines))) and len(set(symbols)) == len(symbols)
     assert symbols[0] == "<unk>" and symbols[-1] == "<blk>" and ids[-1] == vocab_size
     assert max(text.encode()) != 0xC6  # would be taken for byte-level BPE
-    for letter in ta.LETTERS:
-        assert "\u2581" + letter in symbols and letter in symbols
+    # The tone tokens from id 1, named by the pieces table: the bare "\u2581" only there.
+    tones = [(pieces or {}).get(s, s) for s in ta.TOKENS + (ta.EXTRA_TOKENS if extended else [])]
+    assert symbols[1:1 + len(tones)] == tones
+    assert ("\u2581" in symbols) == (pieces is not None)
     assert all(s in symbols for s in ta.EXTRA_TOKENS) == extended
 
 
@@ -179,6 +183,13 @@ def test_words_use_the_worker_rule_and_32bit_timestamps():
     assert words[1]["end"] == words[1]["start"] + float(f32(0.16))
     plain = te.worker_words([("\u2581h", 6, None), ("i", 9, None)], 0.0)
     assert plain[0]["end"] == float(f32(0.72)) + 0.1
+    # A bare word-boundary piece parts words where the library's text has a blank.
+    bare = te.named([("\u2581h", 6, 1), ("\u2581w", 7, 1), ("'", 8, 1), ("\u2581w", 9, 1),
+                     ("i", 10, 1), ("\u2581w", 11, 1), ("v", 12, 1), ("\u2581w", 13, 1)], ta.PIECES)
+    words = te.worker_words(bare, 0.0)
+    assert [w["text"] for w in words] == ["h'", "i\u3002"]
+    assert words[0]["end"] == float(f32(0.64)) + float(f32(0.08))
+    assert te.library_text(te.library_result(bare)["tokens"]) == "h' i\u3002 "
 
 
 def test_cutter_cuts_in_the_first_silent_window_between_words(test_data):
@@ -228,8 +239,11 @@ def test_models_are_small(test_data):
     *[("tone", name) for name in ["hello-world", "silence-3s", "speech-30s", "speech-45s",
                                   "speech-180s"]],
     *[(model, name) for model in ["export-int8", "export-fp32"]
-      for name in ["hello-world", "speech-45s", "export-words"]]])
+      for name in ["hello-world", "speech-45s", "export-words"]],
+    ("tone-pieces", "hello-world-pieces"), ("export-pieces", "hello-world-pieces"),
+    ("export-pieces", "pieces")])
 def test_media_pieces_decode_as_expected(recognizers, test_data, model, name):
+    vocabulary = ta.PIECES if model.endswith("-pieces") else None
     doc = json.loads((test_data / f"media/{name}.json").read_text())
     samples = te.read_wav(test_data / f"media/{name}.wav")
     audio = te.ToneAudio(doc["text"].split(), te.bursts_from_expected(doc), samples)
@@ -240,9 +254,13 @@ def test_media_pieces_decode_as_expected(recognizers, test_data, model, name):
     assert recognizer.decode_batch(waves) == results
     words = []
     for piece, result in zip(doc["pieces"], results):
-        assert observed(result) == predicted(audio, piece["start_sample"], piece["samples"])
-        words += te.worker_words(te.recognize(audio.bursts, piece["start_sample"],
-                                              piece["samples"]), piece["start"])
+        assert observed(result) == predicted(audio, piece["start_sample"], piece["samples"],
+                                             vocabulary=vocabulary)
+        # The library's own text, as the simulation has it.
+        assert json.loads(result)["text"] == piece["library_text"]
+        words += te.worker_words(te.named(te.recognize(audio.bursts, piece["start_sample"],
+                                                       piece["samples"]), vocabulary),
+                                 piece["start"])
     assert words == doc["words"]
     if name == "hello-world":
         result = json.loads(results[0])

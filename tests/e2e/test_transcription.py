@@ -3,6 +3,7 @@ tone model. Standard output is compared byte for byte with the records rebuilt f
 encoder's expected words (expect.py); a successful run leaves standard error empty and ends with
 status 0.
 """
+import json
 import ntpath
 import shutil
 import signal
@@ -12,6 +13,7 @@ import numpy as np
 import pytest
 
 import expect
+import sherpa_ctypes  # noqa: E402 (expect puts tools/ on the path)
 from expect import READY, json_number, piece_records, words_record
 
 # The several-minutes file costs little natively but long under wine (ffmpeg.exe pipes and
@@ -27,6 +29,16 @@ def transcribe(worker, media, *options, model="tone", env=None, **popen):
 
 def media_path(worker, name):
     return worker.test_data / "media" / f"{name}.wav"
+
+
+def library_texts(test_data, model, name):
+    """The "text" of the Linux speech library's result for each piece of a generated medium."""
+    document = expect.load_expected(test_data, name)
+    audio = expect.tone_audio(test_data, name)
+    with sherpa_ctypes.Recognizer(test_data / "models" / model) as recognizer:
+        return [json.loads(recognizer.decode(
+            audio.floats(p["start_sample"], p["start_sample"] + p["samples"])))["text"]
+            for p in document["pieces"]]
 
 
 def check_success(result, worker, stdout):
@@ -74,6 +86,21 @@ def test_models_shaped_like_real_exports(worker, model, name):
     # "über", "café,", "naïve?", "it's", "señor.", "olé!".
     check_success(transcribe(worker, media_path(worker, name), model=model), worker,
                   expected_stdout(worker, name))
+
+
+@pytest.mark.parametrize("model,name", [
+    ("tone", "hello-world"), ("export-int8", "export-words"), ("tone-pieces", "hello-world-pieces"),
+    ("export-pieces", "hello-world-pieces"), ("export-pieces", "pieces")])
+def test_words_joined_by_blanks_are_the_library_text(worker, model, name):
+    # Vocabularies with the bare word-boundary piece "\u2581", punctuation pieces without it, an
+    # apostrophe, a digit and CJK pieces: a record's words, joined by one blank, are the text
+    # that the real library (the Linux one, also for the Windows worker) gives for its piece.
+    # With "\u2581w" named "\u2581", "hello world" is "hello" and "orld".
+    result = transcribe(worker, media_path(worker, name), model=model)
+    check_success(result, worker, expected_stdout(worker, name))
+    joined = [" ".join(w["text"] for w in json.loads(line)["words"])
+              for line in result.stdout.splitlines()[1:]]
+    assert joined == library_texts(worker.test_data, model, name)
 
 
 @pytest.mark.parametrize("samples", [1599, 1600])

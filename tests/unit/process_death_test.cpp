@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "core/platform/process.h"
+#include "core/tools/tool_command.h"
 #include "process_test_support.h"
 
 namespace tw {

@@ -8,6 +8,7 @@
 
 #include "core/platform/empty_reads.h"
 #include "core/platform/paths.h"
+#include "core/tools/tool_command.h"
 #include "process_test_support.h"
 
 namespace tw {

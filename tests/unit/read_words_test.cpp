@@ -96,12 +96,87 @@ TEST(ReadWords, AFirstTokenWithoutASpaceStartsTheFirstWord) {
                {{"Hi", 1.0, 2.0}, {"there", 2.0, 2.1}});
 }
 
-TEST(ReadWords, ATokenThatIsOnlyWhiteSpaceIsIgnored) {
-  // The space between " wor" and "ld" neither ends "wor" nor moves its end.
+TEST(ReadWords, ATokenThatIsOnlyASpaceEndsTheWordButAddsNoTextAndNoTime) {
+  // The space between " wor" and "ld" ends "wor" without moving its end, as the library's text
+  // "wor ld" has a blank there.
   expect_words(words_of(result(R"([" wor", " ", "ld"])", "[0.0, 0.5, 1.0]"), 0.0),
-               {{"world", 0.0, 1.1}});
-  // Nor does it make a word of its own when it comes first.
+               {{"wor", 0.0, 0.5}, {"ld", 1.0, 1.1}});
+  // It makes no word of its own when it comes first, nor with others or at the end.
   expect_words(words_of(result(R"([" ", "ab"])", "[0.0, 0.5]"), 0.0), {{"ab", 0.5, 0.6}});
+  expect_words(words_of(result(R"([" a", " ", " ", "b", " "])", "[0, 1, 2, 3, 4]"), 0.0),
+               {{"a", 0.0, 1.0},
+                {"b", 3.0, 4.0}});  // A token of other white space only (a tab) parts nothing.
+  expect_words(words_of(result(R"([" a", "\t", "b"])", "[0, 1, 2]"), 0.0), {{"ab", 0.0, 2.1}});
+}
+
+TEST(ReadWords, AfterASpaceTokenTheWordGoesOnWhereTheLibraryTextHasNoBlank) {
+  // The tokens " " + before, " ", next: the words of the library's text for them.
+  struct Case {
+    std::string before;
+    std::string next;
+    std::vector<std::string> words;
+  };
+  const std::vector<Case> cases = {
+      {"hello", "world", {"hello", "world"}},
+      {"hello", "7", {"hello", "7"}},
+      {"hello", "\u00e9", {"hello", "\u00e9"}},
+      {"hello", ",", {"hello,"}},  // ASCII punctuation: 21-2F, 3A-40, 5B-60, 7B-7E
+      {"hello", "'s", {"hello's"}},
+      {"hello", "!", {"hello!"}},
+      {"hello", "/", {"hello/"}},
+      {"hello", "0", {"hello", "0"}},
+      {"hello", ":", {"hello:"}},
+      {"hello", "@", {"hello@"}},
+      {"hello", "A", {"hello", "A"}},
+      {"hello", "[", {"hello["}},
+      {"hello", "`", {"hello`"}},
+      {"hello", "{", {"hello{"}},
+      {"hello", "~", {"hello~"}},
+      {"hello", "\u3002", {"hello\u3002"}},  // CJK and fullwidth punctuation
+      {"hello", "\u303f", {"hello\u303f"}},
+      {"hello", "\uff0c", {"hello\uff0c"}},
+      {"hello", "\uff1f", {"hello\uff1f"}},
+      {"hello", "\uff3b", {"hello\uff3b"}},
+      {"hello", "\uff65", {"hello\uff65"}},
+      {"hello", "\uff10", {"hello", "\uff10"}},  // a fullwidth digit is no punctuation
+      {"hello", "\uff21", {"hello", "\uff21"}},
+      {"hello", "\u00bf", {"hello", "\u00bf"}},  // nor are other marks
+      {"hello", "\u2026", {"hello", "\u2026"}},
+      {"hello", "\ufe50", {"hello", "\ufe50"}},
+      {"hello", "\u4e2d", {"hello", "\u4e2d"}},  // CJK after Latin
+      {"\u4e2d", "\u6587", {"\u4e2d\u6587"}},    // CJK after CJK
+      {"\u4e2d", "a", {"\u4e2d", "a"}},
+      {"\u3002", "\u4e2d", {"\u3002\u4e2d"}},      // the CJK symbols count as CJK
+      {"\uff0c", "\u4e2d", {"\uff0c", "\u4e2d"}},  // fullwidth punctuation does not
+      {"\uff65", "\u4e2d", {"\uff65\u4e2d"}},      // but the halfwidth middle dot does
+      {"\ud55c", "\u3042", {"\ud55c\u3042"}},      // Hangul, kana
+      {"\ua000", "\uac00", {"\ua000\uac00"}},      // Yi, Hangul
+      {"\u1100", "\uff66", {"\u1100\uff66"}},      // Hangul jamo, halfwidth katakana
+      {"\u2e80", "\uf900", {"\u2e80\uf900"}},      // radicals, compatibility ideographs
+      {"\ufe30", "\U00020000", {"\ufe30\U00020000"}},
+      {"\u4e2d", "\u11ff", {"\u4e2d\u11ff"}},
+      {"\u4e2d", "\ufe4f", {"\u4e2d\ufe4f"}},
+      {"\u4e2d", "\uffdc", {"\u4e2d\uffdc"}},
+      {"\u4e2d", "\U0002fffd", {"\u4e2d\U0002fffd"}},
+      {"\u4e2d", "\u10ff", {"\u4e2d", "\u10ff"}},  // just outside the CJK ranges
+      {"\u4e2d", "\u2e7f", {"\u4e2d", "\u2e7f"}},
+      {"\u4e2d", "\ua4d0", {"\u4e2d", "\ua4d0"}},
+      {"\u4e2d", "\ua83f", {"\u4e2d", "\ua83f"}},
+      {"\u4e2d", "\ud7b0", {"\u4e2d", "\ud7b0"}},
+      {"\u4e2d", "\uf8ff", {"\u4e2d", "\uf8ff"}},
+      {"\u4e2d", "\ufb00", {"\u4e2d", "\ufb00"}},
+      {"\u4e2d", "\ufe2f", {"\u4e2d", "\ufe2f"}},
+      {"\u4e2d", "\ufe50", {"\u4e2d", "\ufe50"}},
+      {"\u4e2d", "\uffdd", {"\u4e2d", "\uffdd"}},
+      {"\u4e2d", "\U00030000", {"\u4e2d", "\U00030000"}},
+  };
+  for (const Case& c : cases) {
+    const std::string tokens = R"([" )" + c.before + R"(", " ", ")" + c.next + R"("])";
+    const std::vector<Word> words = words_of(result(tokens, "[0, 1, 2]"), 0.0);
+    std::vector<std::string> texts;
+    for (const Word& w : words) texts.push_back(w.text);
+    EXPECT_EQ(texts, c.words) << tokens;
+  }
 }
 
 TEST(ReadWords, OnlyTheSpaceByteStartsAWordButAllLeadingWhiteSpaceIsTrimmed) {

@@ -49,6 +49,7 @@ TEST(DecodeUtf8, TakesTheMaximalSubpartOfAnIllFormedSequence) {
       {"\xE4\xB8", 2},          // cut short at the end
       {"\xF0\x9F\x98z", 3},     // cut short before another character
       {"\xF0\x9F\xE4\xB8\xAD", 2},
+      {"", 0},  // no bytes, no character
   };
   for (const Case& c : cases) {
     const DecodedCodePoint decoded = decode_utf8(c.input);

@@ -7,6 +7,7 @@
 #include "core/asr/recognizer_config.h"
 #include "core/asr/sherpa_onnx_abi.h"
 #include "core/audio/piece.h"
+#include "core/error_exit.h"
 #include "core/platform/foreign_exceptions.h"
 
 namespace tw {
@@ -49,7 +50,8 @@ Result<RecognizerHandle> open_recognizer(const RecognizerSettings& settings,
         auto* c = static_cast<Call*>(context);
         c->handle = SherpaOnnxCreateOfflineRecognizer(&c->config);
       },
-      &call, [&](std::string_view what) { return uncaught(refusal(LOAD_REFUSED, what)); });
+      &call,
+      [&](std::string_view what) { exit_with_error(uncaught(refusal(LOAD_REFUSED, what))); });
   if (thrown) return fail(refusal(LOAD_REFUSED, *thrown));
   if (call.handle == nullptr) return fail(LOAD_REFUSED);
   return call.handle;
@@ -72,7 +74,8 @@ Status decode_silence(RecognizerHandle recognizer, const UncaughtRefusal& uncaug
         calls.decode_stream(c->recognizer, c->stream);
         calls.release_result_json(calls.result_json(c->stream));
       },
-      &call, [&](std::string_view what) { return uncaught(refusal(DECODE_FAILED, what)); });
+      &call,
+      [&](std::string_view what) { exit_with_error(uncaught(refusal(DECODE_FAILED, what))); });
   calls.destroy_stream(call.stream);
   if (thrown) return fail(refusal(DECODE_FAILED, *thrown));
   return {};

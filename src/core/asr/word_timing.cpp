@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "core/asr/result_text_blanks.h"
 #include "core/text/white_space.h"
 
 namespace tw {
@@ -18,6 +19,7 @@ std::vector<Word> build_words(const OfflineRecognizerResult& result, double offs
   if (!result.timestamps) return words;
   const std::vector<float>& timestamps = *result.timestamps;
   const std::size_t count = std::min(result.tokens.size(), timestamps.size());
+  bool space_pending = false;  // a token of white space led by a space came after the last text
   for (std::size_t i = 0; i < count; ++i) {
     const double start = static_cast<double>(timestamps[i]) + offset;
     double end = start + LAST_TOKEN_SECONDS;
@@ -28,9 +30,18 @@ std::vector<Word> build_words(const OfflineRecognizerResult& result, double offs
     }
 
     const std::string& token = result.tokens[i];
-    const bool opens_word = words.empty() || (!token.empty() && token[0] == ' ');
+    const bool space_first = !token.empty() && token[0] == ' ';
     const std::string_view text = trim_leading_unicode_white_space(token);
-    if (text.empty()) continue;
+    if (text.empty()) {
+      // No text and no time; but a space (the bare word-boundary piece) still parts the words
+      // on either side, as it does in the library's own text.
+      space_pending = space_pending || space_first;
+      continue;
+    }
+    const bool opens_word =
+        words.empty() || space_first ||
+        (space_pending && !library_drops_blank_between(words.back().text, text));
+    space_pending = false;
     if (opens_word) {
       words.push_back(Word{std::string(text), start, end});
     } else {

@@ -7,19 +7,17 @@
 #include <string>
 #include <string_view>
 
-#include "core/error.h"
-
 namespace tw {
 
-// The error the process ends with when an escaped exception cannot be caught, made from the
-// exception's text.
-using UncatchableError = std::function<Error(std::string_view what)>;
+// Ends the process, given the text of an escaped exception that cannot be caught. It must not
+// return.
+using UncatchableExit = std::function<void(std::string_view what)>;
 
 // Calls `call(context)`: nothing when it returned; when an exception escaped it and was caught,
 // its text (what() of a std::exception, else empty). Where such an exception cannot be caught
-// (an MSVC-built library in a mingw program), the process ends at once through
-// exit_with_error(uncatchable(text)) instead of dying unhandled.
+// (an MSVC-built library in a mingw program), `uncatchable(text)` ends the process at once
+// instead of letting it die unhandled.
 std::optional<std::string> call_catching_exceptions(void (*call)(void* context), void* context,
-                                                    const UncatchableError& uncatchable);
+                                                    const UncatchableExit& uncatchable);
 
 }  // namespace tw

@@ -7,7 +7,7 @@ namespace tw {
 // The library and the worker share libstdc++ and its unwinder, so the library's exception is
 // an ordinary C++ exception here.
 std::optional<std::string> call_catching_exceptions(void (*call)(void* context), void* context,
-                                                    const UncatchableError&) {
+                                                    const UncatchableExit&) {
   try {
     call(context);
     return std::nullopt;

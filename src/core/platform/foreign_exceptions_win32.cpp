@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "core/error_exit.h"
+#include "core/platform/fail_fast.h"
 #include "core/platform/foreign_exceptions.h"
 
 namespace tw {
@@ -67,17 +67,18 @@ std::string exception_text(const EXCEPTION_RECORD& record) {
 
 // The call being guarded: its thread and how to end. One guarded call at a time.
 std::atomic<DWORD> guarded_thread{0};
-const UncatchableError* guarded_error = nullptr;
+const UncatchableExit* guarded_exit = nullptr;
 LPTOP_LEVEL_EXCEPTION_FILTER previous_filter = nullptr;
 
 // Runs only for an exception that no frame handled: one that would end the process anyway.
 // An MSVC exception escaping the guarded call cannot be caught by mingw code, and the stack
-// cannot be unwound into it, so the run ends here with its error line, as the entry point
-// would end it.
+// cannot be unwound into it, so the run ends here through the caller's exit (the worker's:
+// its error line, as the entry point would end it).
 LONG WINAPI unhandled_exception(EXCEPTION_POINTERS* exception) {
   if (exception->ExceptionRecord->ExceptionCode == MSVC_CXX_EXCEPTION &&
       guarded_thread.load() == GetCurrentThreadId()) {
-    exit_with_error((*guarded_error)(exception_text(*exception->ExceptionRecord)));
+    (*guarded_exit)(exception_text(*exception->ExceptionRecord));
+    fail_fast("the exit for an uncatchable exception returned");
   }
   return previous_filter != nullptr ? previous_filter(exception) : EXCEPTION_CONTINUE_SEARCH;
 }
@@ -85,14 +86,14 @@ LONG WINAPI unhandled_exception(EXCEPTION_POINTERS* exception) {
 }  // namespace
 
 std::optional<std::string> call_catching_exceptions(void (*call)(void* context), void* context,
-                                                    const UncatchableError& uncatchable) {
-  guarded_error = &uncatchable;
+                                                    const UncatchableExit& uncatchable) {
+  guarded_exit = &uncatchable;
   guarded_thread.store(GetCurrentThreadId());
   previous_filter = SetUnhandledExceptionFilter(unhandled_exception);
   call(context);
   SetUnhandledExceptionFilter(previous_filter);
   guarded_thread.store(0);
-  guarded_error = nullptr;
+  guarded_exit = nullptr;
   return std::nullopt;
 }
 

@@ -16,7 +16,7 @@
 #include <utility>
 
 #include "core/error.h"
-#include "core/tools/tool_command.h"
+#include "core/platform/process_command.h"
 
 namespace tw {
 
@@ -95,7 +95,7 @@ class ChildProcess {
 // name, i.e. the worker's current directory, no extension added); a relative path with one is
 // taken from the worker's current directory, not from the command's working directory.
 // Fails with the OS error, e.g. "... (os error 2)" for a missing program.
-Result<ChildProcess> start_process(const ToolCommand& command, Stdio input, Stdio output,
+Result<ChildProcess> start_process(const ProcessCommand& command, Stdio input, Stdio output,
                                    Stdio error);
 
 // Ends the tree of a process started by start_process whose ChildProcess still exists:

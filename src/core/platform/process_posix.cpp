@@ -196,11 +196,11 @@ int reap(pid_t pid) {
 
 class ProcessStarter {
  public:
-  static Result<ChildProcess> start(const ToolCommand& command, Stdio input, Stdio output,
+  static Result<ChildProcess> start(const ProcessCommand& command, Stdio input, Stdio output,
                                     Stdio error);
 };
 
-Result<ChildProcess> ProcessStarter::start(const ToolCommand& command, Stdio input, Stdio output,
+Result<ChildProcess> ProcessStarter::start(const ProcessCommand& command, Stdio input, Stdio output,
                                            Stdio error) {
   Result<std::vector<std::string>> candidates = exec_candidates(command.program);
   if (!candidates) return fail(std::move(candidates.error()));
@@ -260,7 +260,7 @@ Result<ChildProcess> ProcessStarter::start(const ToolCommand& command, Stdio inp
   return child;
 }
 
-Result<ChildProcess> start_process(const ToolCommand& command, Stdio input, Stdio output,
+Result<ChildProcess> start_process(const ProcessCommand& command, Stdio input, Stdio output,
                                    Stdio error) {
   std::lock_guard starting(process_start_lock());
   return ProcessStarter::start(command, input, output, error);

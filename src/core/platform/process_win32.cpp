@@ -164,11 +164,11 @@ class InheritedHandleList {
 
 class ProcessStarter {
  public:
-  static Result<ChildProcess> start(const ToolCommand& command, Stdio input, Stdio output,
+  static Result<ChildProcess> start(const ProcessCommand& command, Stdio input, Stdio output,
                                     Stdio error);
 };
 
-Result<ChildProcess> ProcessStarter::start(const ToolCommand& command, Stdio input, Stdio output,
+Result<ChildProcess> ProcessStarter::start(const ProcessCommand& command, Stdio input, Stdio output,
                                            Stdio error) {
   const std::wstring program = wide(command.program);
   std::vector<std::u16string> arguments;
@@ -242,7 +242,7 @@ Result<ChildProcess> ProcessStarter::start(const ToolCommand& command, Stdio inp
   return child;
 }
 
-Result<ChildProcess> start_process(const ToolCommand& command, Stdio input, Stdio output,
+Result<ChildProcess> start_process(const ProcessCommand& command, Stdio input, Stdio output,
                                    Stdio error) {
   std::lock_guard starting(process_start_lock());
   return ProcessStarter::start(command, input, output, error);

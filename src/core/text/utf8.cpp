@@ -2,8 +2,6 @@
 
 #include <cstdint>
 
-#include "core/platform/fail_fast.h"
-
 namespace tw {
 namespace {
 
@@ -39,7 +37,7 @@ Lead classify_lead(std::uint8_t byte) {
 }  // namespace
 
 DecodedCodePoint decode_utf8(std::string_view bytes) {
-  if (bytes.empty()) fail_fast("decode_utf8 was given no bytes");
+  if (bytes.empty()) return {INVALID_CODE_POINT, 0};
   const Lead lead = classify_lead(static_cast<std::uint8_t>(bytes[0]));
   if (lead.length == 0) return {INVALID_CODE_POINT, 1};
   // Take continuation bytes while they fit; the first one that does not ends the maximal

@@ -19,11 +19,11 @@ inline constexpr char32_t INVALID_CODE_POINT = 0xFFFFFFFF;
 
 struct DecodedCodePoint {
   char32_t code_point;  // INVALID_CODE_POINT for an ill-formed sequence
-  std::size_t length;   // the bytes it takes, 1 to 4
+  std::size_t length;   // the bytes it takes, 1 to 4 (0 only for empty bytes)
 };
 
-// The character at the start of `bytes`, which must not be empty. Overlong forms, surrogates
-// and values above U+10FFFF are ill-formed.
+// The character at the start of `bytes`. Overlong forms, surrogates and values above U+10FFFF
+// are ill-formed. Empty `bytes` hold no character: INVALID_CODE_POINT with length 0.
 DecodedCodePoint decode_utf8(std::string_view bytes);
 
 // `code_point` (a Unicode scalar value) encoded as 1 to 4 bytes.

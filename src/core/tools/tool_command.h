@@ -2,23 +2,16 @@
 // A prepared external command (the decoder, taskkill.exe): the program unchanged, no console
 // window, and the program's own directory as working directory when that directory exists.
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "core/platform/process_command.h"
 
 namespace tw {
 
-// Windows' CREATE_NO_WINDOW, spelled out so that it exists on every platform (ignored on POSIX).
-inline constexpr std::uint32_t CREATE_NO_WINDOW_FLAG = 0x08000000;
-
-struct ToolCommand {
-  std::string program;  // UTF-8, used unchanged
-  std::vector<std::string> arguments;
-  std::optional<std::string> working_directory;  // unset: the worker's own
-  std::uint32_t creation_flags = CREATE_NO_WINDOW_FLAG;
-};
+// The tools' name for what start_process runs.
+using ToolCommand = ProcessCommand;
 
 // The command for `program` with no arguments. Cannot fail; the program is not looked for.
 ToolCommand tool_command(std::string_view program);
