@@ -38,14 +38,16 @@ class Document {
         if (Status written = write(writer_->cue(cue)); !written) return written;
       }
     }
-    if (std::optional<Cue> cue = cues_.reach(record.end)) return write(writer_->cue(*cue));
+    for (const Cue& cue : cues_.reach(record.end)) {
+      if (Status written = write(writer_->cue(cue)); !written) return written;
+    }
     return {};
   }
 
   // The open cue and the document's end: what was read makes a complete document.
   Status end() {
-    if (std::optional<Cue> cue = cues_.finish()) {
-      if (Status written = write(writer_->cue(*cue)); !written) return written;
+    for (const Cue& cue : cues_.finish()) {
+      if (Status written = write(writer_->cue(cue)); !written) return written;
     }
     return write(writer_->end());
   }

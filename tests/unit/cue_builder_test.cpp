@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "core/json/json_number.h"
+#include "subtitles/word_kinds.h"
 
 namespace tw::subtitles {
 namespace {
@@ -23,21 +24,23 @@ std::vector<std::string> build(const CueLimits& limits, const std::vector<Step>&
   CueBuilder builder(limits);
   std::vector<std::string> out;
   auto note = [&](const Cue& cue, const std::string& when) {
-    std::string text = "@" + when + " " + json_number(cue.start) + "-" + json_number(cue.end);
+    char times[64];
+    std::snprintf(times, sizeof times, " %.3f-%.3f", cue.start, cue.end);
+    std::string text = "@" + when + times;
     for (std::size_t i = 0; i < cue.lines.size(); ++i) text += (i ? "|" : " ") + cue.lines[i];
     out.push_back(text);
   };
   for (std::size_t i = 0; i < steps.size(); ++i) {
     const Step& step = steps[i];
     if (step.text.empty()) {
-      if (auto cue = builder.reach(step.start)) note(*cue, std::to_string(i));
+      for (const Cue& cue : builder.reach(step.start)) note(cue, std::to_string(i));
     } else {
       for (const Cue& cue : builder.add(Word{step.text, step.start, step.end})) {
         note(cue, std::to_string(i));
       }
     }
   }
-  if (auto cue = builder.finish()) note(*cue, "end");
+  for (const Cue& cue : builder.finish()) note(cue, "end");
   return out;
 }
 
@@ -51,42 +54,42 @@ struct BuildCase {
 TEST(CueBuilder, EndsCuesAtSentencesPausesAndLimits) {
   const CueLimits narrow{.max_line_chars = 9, .max_lines = 2};
   const BuildCase cases[] = {
-      {"a sentence end closes the cue at once",
+      {"a sentence end closes the cue at the next word, the least gap (2 frames) before it",
        {},
        {{"Hello", 0.0, 0.5}, {"world.", 0.5, 1.0}, {"Next", 1.0, 1.5}},
-       {"@1 0.0-1.0 Hello world.", "@end 1.0-1.5 Next"}},
-      {"a closing quote or bracket after the end still ends it",
+       {"@2 0.000-0.917 Hello world.", "@end 1.000-1.833 Next"}},
+      {"short sentences share a cue rather than flash; closing quotes and brackets still end one",
        {},
        {{"\"Yes!\"", 0.0, 0.5}, {"(no.)", 0.5, 1.0}, {"\u00BFqu\u00E9?", 1.0, 1.5}},
-       {"@0 0.0-0.5 \"Yes!\"", "@1 0.5-1.0 (no.)", "@2 1.0-1.5 \u00BFqu\u00E9?"}},
+       {"@2 0.000-0.917 \"Yes!\" (no.)", "@end 1.000-1.833 \u00BFqu\u00E9?"}},
       {"a pause longer than the threshold ends the cue; one of exactly that length does not",
        {.pause_seconds = 0.5},
        {{"a", 0.0, 1.0}, {"b", 1.5, 2.0}, {"c", 2.75, 3.0}},
-       {"@2 0.0-2.0 a b", "@end 2.75-3.0 c"}},
-      {"lines break between words, and a full cue ends before the word that does not fit",
+       {"@2 0.000-2.000 a b", "@end 2.750-3.583 c"}},
+      {"lines break between words, and the words spread over cues without a one-word tail",
        narrow,
        {{"aaaa", 0, 1}, {"bbbb", 1, 2}, {"cccc", 2, 3}, {"dddd", 3, 4}, {"ee", 4, 5}},
-       {"@4 0.0-4.0 aaaa bbbb|cccc dddd", "@end 4.0-5.0 ee"}},
+       {"@end 0.000-1.917 aaaa bbbb", "@end 2.000-5.000 cccc|dddd ee"}},
       {"a word longer than a line gets a line of its own, never split",
        narrow,
        {{"hi", 0, 1}, {"abcdefghijkl", 1, 2}, {"yo", 2, 3}, {"mnopqrstuvwxyz", 3, 4}},
-       {"@2 0.0-2.0 hi|abcdefghijkl", "@end 2.0-4.0 yo|mnopqrstuvwxyz"}},
+       {"@end 0.000-1.917 hi|abcdefghijkl", "@end 2.000-4.000 yo|mnopqrstuvwxyz"}},
       {"characters are counted, not bytes",
        narrow,
        {{"\u00E9t\u00E9", 0, 1}, {"\u00E0\u00E9\u00FC", 1, 2}, {"x", 2, 3}},
-       {"@end 0.0-3.0 \u00E9t\u00E9 \u00E0\u00E9\u00FC x"}},
-      {"a word that would make the cue longer than its limit starts the next one",
+       {"@end 0.000-3.000 \u00E9t\u00E9 \u00E0\u00E9\u00FC x"}},
+      {"no cue longer than its limit, and no half-second word left alone",
        {.max_cue_seconds = 3.0},
        {{"a", 0, 1}, {"b", 1, 3}, {"c", 3, 3.5}, {"d", 3.5, 7}},
-       {"@2 0.0-3.0 a b", "@3 3.0-3.5 c", "@end 3.5-7.0 d"}},
-      {"a cue never starts before the one before it ends, nor ends before it starts",
+       {"@end 0.000-0.917 a", "@end 1.000-3.417 b c", "@end 3.500-7.000 d"}},
+      {"a cue whose words overlap the next keeps the gap: it ends 2 frames before its words do",
        {.pause_seconds = 0.5},
        {{"long.", 0, 5}, {"x", 4, 4.5}, {"y", 4.5, 6}},
-       {"@0 0.0-5.0 long.", "@end 5.0-6.0 x y"}},
-      {"the end of the covered audio finalizes a cue once a pause or its length is certain",
+       {"@1 0.000-4.917 long.", "@end 5.000-6.000 x y"}},
+      {"the end of the covered audio finalizes a cue once a pause and its end are certain",
        {.max_cue_seconds = 3.0, .pause_seconds = 0.5},
        {{"a", 0, 1}, {"", 1.5}, {"", 1.75}, {"b", 2, 2.5}, {"", 3.5}, {"c", 3.5, 4}},
-       {"@2 0.0-1.0 a", "@4 2.0-2.5 b", "@end 3.5-4.0 c"}},
+       {"@2 0.000-1.000 a", "@4 2.000-2.833 b", "@end 3.500-4.333 c"}},
   };
   for (const BuildCase& c : cases) EXPECT_EQ(build(c.limits, c.steps), c.cues) << c.behaviour;
 }
