@@ -14,6 +14,7 @@ namespace {
 constexpr double INFEASIBLE = std::numeric_limits<double>::infinity();
 constexpr double CUE_COST = 1.0;
 constexpr double EMPTINESS_COST = 3.0;  // times the square of the cue's unused share
+constexpr double TAIL_COST = 20.0;      // one or two words ending a sentence begun before
 constexpr double FRAGMENT_COST = 8.0;   // one or two words, not a whole sentence
 constexpr double PAUSE_INSIDE_COST = 6.0;
 constexpr double FLASH_COST = 30.0;
@@ -30,6 +31,8 @@ struct Candidate {
 
 }  // namespace
 
+double Segmenter::hard_pause() const { return std::max(limits_.pause_seconds, HARD_PAUSE_SECONDS); }
+
 bool Segmenter::can_close(double next_start) const {
   return next_start - limits_.min_gap_seconds() - span_.front().start >= limits_.min_cue_seconds;
 }
@@ -38,7 +41,7 @@ std::vector<std::vector<Word>> Segmenter::add(Word word) {
   std::vector<std::vector<Word>> cues;
   if (!span_.empty()) {
     const bool boundary = sentence_ends_between(span_.back().text, word.text) ||
-                          word.start - span_end_ > limits_.pause_seconds;
+                          word.start - span_end_ > hard_pause();
     if (boundary && can_close(word.start)) cues = cut(word.start, true);
   }
   span_end_ = span_.empty() ? word.end : std::max(span_end_, word.end);
@@ -56,7 +59,7 @@ std::vector<std::vector<Word>> Segmenter::reach(double seconds) {
   const Word& last = span_.back();
   const bool sentence_end = ends_sentence(last.text) && !sentence_end_needs_next(last.text) &&
                             sentence_ends_between(last.text, "");
-  if (sentence_end || seconds - span_end_ > limits_.pause_seconds) return cut(seconds, true);
+  if (sentence_end || seconds - span_end_ > hard_pause()) return cut(seconds, true);
   return {};
 }
 
@@ -91,7 +94,9 @@ std::vector<std::vector<Word>> Segmenter::cut(double next_start, bool whole) {
     cost += EMPTINESS_COST * unused * unused;
     const bool starts_sentence =
         cue.first == 0 ? span_starts_sentence_ : sentence_end_after[cue.first - 1];
-    if (words <= 2 && !(starts_sentence && sentence_end_after[cue.end - 1])) {
+    if (words <= 2 && !starts_sentence) {
+      cost += sentence_end_after[cue.end - 1] ? TAIL_COST : FRAGMENT_COST;
+    } else if (words <= 2 && !sentence_end_after[cue.end - 1]) {
       cost += FRAGMENT_COST;
     }
     cost += PAUSE_INSIDE_COST * static_cast<double>(cue.pauses_inside);

@@ -1,7 +1,7 @@
 #pragma once
 // Cuts the stream of words into the word groups of cues. Words are held until a sentence end
-// or a pause closes the span they belong to (or the span reaches its bound), and the span is
-// cut where the sum of the cue costs is least:
+// or a silence of HARD_PAUSE_SECONDS closes the span they belong to (or the span reaches its
+// bound), and the span is cut where the sum of the cue costs is least:
 // - a break costs what `break_cost` says: nothing at a sentence end or a pause, little at
 //   clause punctuation, more before a conjunction or preposition, much after an article,
 //   pronoun or auxiliary, most inside an abbreviation or a number;
@@ -9,7 +9,10 @@
 // - a cue of one or two words that is not a whole sentence costs much (no stray tails);
 // - a cue that cannot be shown for the minimum duration before the next word (a flash) costs
 //   most, and one that cannot be read at the reading speed costs by how far it is off;
-// - a pause inside a cue costs, so cues end at pauses unless that leaves a flash.
+// - a pause (longer than `pause_seconds`) inside a cue costs, so cues end at pauses unless
+//   that leaves a flash or a stray word.
+// A span closes only where its cues would not be a flash, so a short sentence can share a cue
+// with the next one.
 // A cue never breaks a hard limit: lines (by display width), and duration unless it is one word.
 //
 // The span is bounded by MAX_SPAN_WORDS and MAX_SPAN_SECONDS: at the bound its cues but the
@@ -27,6 +30,8 @@ namespace tw::subtitles {
 
 inline constexpr std::size_t MAX_SPAN_WORDS = 80;
 inline constexpr double MAX_SPAN_SECONDS = 30.0;
+// A silence this long ends a span even inside a sentence (a pause ends a cue anyway).
+inline constexpr double HARD_PAUSE_SECONDS = 2.0;
 
 class Segmenter {
  public:
@@ -47,6 +52,7 @@ class Segmenter {
   }
 
  private:
+  double hard_pause() const;
   // Whether the span can end before a word starting at `next_start` without being a flash.
   bool can_close(double next_start) const;
   // Cuts the span; `next_start` is the start of the word after it (infinity: none). Unless

@@ -15,10 +15,12 @@ constexpr std::string_view CLOSERS[] = {"\"",     "'",      ")",      "]",     "
 constexpr std::string_view CLAUSE_ENDS[] = {",", ";",      ":",      "\u2013", "\u2014",
                                             "-", "\u3001", "\uFF0C", "\uFF1B", "\uFF1A"};
 
-// Never the end of a sentence: titles before a name and Latin abbreviations inside one.
-constexpr std::string_view NEVER_ENDING[] = {
-    "dr.",  "mr.",  "mrs.", "ms.",  "prof.", "st.",  "mt.",  "ft.", "sgt.", "capt.",
-    "gen.", "gov.", "sen.", "rep.", "rev.",  "e.g.", "i.e.", "vs.", "cf."};
+// Never the end of a sentence: titles before a name...
+constexpr std::string_view TITLES[] = {"dr.",  "mr.",  "mrs.", "ms.",  "prof.",
+                                       "st.",  "mt.",  "ft.",  "sgt.", "capt.",
+                                       "gen.", "gov.", "sen.", "rep.", "rev."};
+// ...and Latin abbreviations inside one.
+constexpr std::string_view LATIN[] = {"e.g.", "i.e.", "vs.", "cf.", "viz."};
 // The end of a sentence only before a capital: they often end one too.
 constexpr std::string_view MAYBE_ENDING[] = {"a.m.", "p.m.", "u.s.",    "u.k.", "u.n.",
                                              "etc.", "inc.", "ltd.",    "jr.",  "sr.",
@@ -120,7 +122,7 @@ bool sentence_end_needs_next(std::string_view word) {
 bool sentence_ends_between(std::string_view word, std::string_view next) {
   if (!ends_sentence(word)) return false;
   const std::string key = folded(word);
-  if (listed(NEVER_ENDING, key)) return false;
+  if (listed(TITLES, key) || listed(LATIN, key)) return false;
   if (listed(MAYBE_ENDING, key)) return starts_with_capital(next);
   if (is_initial(word)) return !starts_with_capital(next);
   if (is_number_with_stop(word)) return !starts_with_digit(next);
@@ -144,10 +146,16 @@ bool opens_phrase(std::string_view text) { return listed(PHRASE_OPENERS, folded(
 
 double break_cost(std::string_view before, std::string_view after) {
   if (ends_sentence(before)) {
-    const bool ends = after.empty() ? !listed(NEVER_ENDING, folded(before))
-                                    : sentence_ends_between(before, after);
-    if (ends) return BREAK_AT_SENTENCE_END;
-    return BREAK_INSIDE_ABBREVIATION;
+    const std::string key = folded(before);
+    const bool title = listed(TITLES, key);
+    if (after.empty() ? !title && !listed(LATIN, key) : sentence_ends_between(before, after)) {
+      return BREAK_AT_SENTENCE_END;
+    }
+    // A title or an initial belongs to the name after it, a number's stop to its decimals; a
+    // Latin abbreviation leads what follows; "a.m." or "U.S." inside a sentence is a word.
+    if (title || is_initial(before) || is_number_with_stop(before))
+      return BREAK_INSIDE_ABBREVIATION;
+    return listed(LATIN, key) ? BREAK_AFTER_BINDING_WORD : BREAK_PLAIN;
   }
   if (ends_clause(before)) return BREAK_AT_CLAUSE;
   if (binds_to_next(before)) return BREAK_AFTER_BINDING_WORD;
