@@ -18,7 +18,7 @@ struct CueLimits {
 
 struct Cue {
   double start = 0.0;  // the first word's start, or the previous cue's end if that is later
-  double end = 0.0;    // the latest end of its words, never before `start`
+  double end = 0.0;    // the latest end of its words, at least a written millisecond after `start`
   std::vector<std::string> lines;  // the word texts joined by blanks, broken between words
   std::vector<Word> words;
 };

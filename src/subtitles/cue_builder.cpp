@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/text/utf8.h"
+#include "subtitles/cue_text.h"
 
 namespace tw::subtitles {
 namespace {
@@ -85,7 +86,9 @@ std::optional<Cue> CueBuilder::finish() {
 Cue CueBuilder::close() {
   Cue cue = std::exchange(open_, Cue{});
   cue.start = std::max(cue.words.front().start, previous_end_);
-  cue.end = std::max(words_end_, cue.start);
+  // Words of no length, or overlapping ones, would give a cue that ends where it starts: it
+  // lasts at least a millisecond as written, taken from the time after it.
+  cue.end = std::max(words_end_, next_millisecond(cue.start));
   previous_end_ = cue.end;
   return cue;
 }

@@ -2,7 +2,8 @@
 // Groups words into cues as they arrive. A cue ends after a word that ends a sentence, before a
 // word that follows a pause, and before a word that would break a length limit (line count or
 // cue duration; a word too long for any line takes a line of its own). Cues never overlap: a
-// cue starts no earlier than the one before it ends.
+// cue starts no earlier than the one before it ends, and ends at least a millisecond (as
+// written) after it starts.
 //
 // A cue is handed out as soon as it is final, so memory holds one open cue at most.
 
@@ -38,7 +39,7 @@ class CueBuilder {
   Cue close();
 
   CueLimits limits_;
-  Cue open_;  // no words: no cue is open
+  Cue open_;                // no words: no cue is open
   double words_end_ = 0.0;  // the latest end among the open cue's words
   double previous_end_ = -std::numeric_limits<double>::infinity();  // of the last cue handed out
 };
