@@ -27,7 +27,8 @@ struct CueLimits {
 
 struct Cue {
   double start = 0.0;  // never before the first word's start
-  double end = 0.0;    // after `start`, and no earlier than the least gap before the words' end
+  double end = 0.0;    // at least a written millisecond after `start`, and no earlier than the
+                       // least gap before the words' end
   std::vector<std::string> lines;  // the words, broken between words
   std::vector<Word> words;
 };

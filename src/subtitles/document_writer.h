@@ -19,7 +19,8 @@ class DocumentWriter {
   virtual std::string end() { return {}; }
 };
 
-// SubRip: numbered cues, "00:01:02,345 --> 00:01:04,000", the lines, a blank line.
+// SubRip: numbered cues, "00:01:02,345 --> 00:01:04,000", the lines, a blank line; a U+200B
+// after every "<", "{" and "\" and inside every "-->" of the text keeps it from being markup.
 std::unique_ptr<DocumentWriter> make_srt_writer();
 // WebVTT: the "WEBVTT" header, then cues timed "00:01:02.345 --> 00:01:04.000", the lines with
 // &, < and > escaped.

@@ -3,6 +3,7 @@
 #include <optional>
 #include <utility>
 
+#include "core/platform/file_identity.h"
 #include "core/text/white_space.h"
 #include "subtitles/command_line.h"
 #include "subtitles/cue_builder.h"
@@ -19,8 +20,9 @@ namespace {
 constexpr std::size_t MAX_REASON_BYTES = 64 * 1024;
 
 Error worker_failure(std::string reason, LineReader& lines) {
-  while (std::optional<std::string> line = lines.next()) {
-    if (reason.size() < MAX_REASON_BYTES) reason += '\n' + *line;
+  // A read error here only cuts the reason short: the worker's failure is the news.
+  for (Result<std::optional<std::string>> line; (line = lines.next()) && *line;) {
+    if (reason.size() < MAX_REASON_BYTES) reason += '\n' + **line;
   }
   return Error("transcription failed", Error(std::string(trim_unicode_white_space(reason))));
 }
@@ -67,16 +69,30 @@ class Document {
   CueBuilder cues_;
 };
 
-// Feeds every record to the document; the first bad line or output failure ends the reading.
-Status read_records(LineReader& lines, Document& document) {
+// Feeds every record to the document; the first bad line, read error or output failure ends
+// the reading. Input without a single record is not the worker's output.
+Status read_records(Input& input, Document& document) {
   RecordReader reader;
-  while (std::optional<std::string> line = lines.next()) {
-    Result<RecordLine> record = reader.read(*line);
+  for (;;) {
+    Result<std::optional<std::string>> line = input.lines.next();
+    if (!line) return fail(std::move(line.error()));
+    if (!*line) break;
+    Result<RecordLine> record = reader.read(**line);
     if (!record) return fail(std::move(record.error()));
     if (record->kind == RecordLine::Kind::worker_error) {
-      return fail(worker_failure(std::move(record->reason), lines));
+      return fail(worker_failure(std::move(record->reason), input.lines));
     }
     if (Status added = document.add(*record); !added) return added;
+  }
+  if (!reader.any_record()) return fail("no records in " + input.name);
+  return {};
+}
+
+// Opening the output empties it: it must not be the file the records are still to be read
+// from, whatever name reaches it.
+Status check_not_input(const std::optional<std::string>& output, const Input& input) {
+  if (output && input.identity && file_identity(*output) == input.identity) {
+    return fail("cannot write " + *output, Error("it is the input"));
   }
   return {};
 }
@@ -90,14 +106,15 @@ Status run(std::span<const std::string> arguments) {
     Result<Output> standard_output = Output::open(std::nullopt);
     return standard_output->write(USAGE);
   }
-  Result<LineReader> lines = open_input(options->input);
-  if (!lines) return fail(std::move(lines.error()));
+  Result<Input> input = open_input(options->input);
+  if (!input) return fail(std::move(input.error()));
+  if (Status apart = check_not_input(options->output, *input); !apart) return apart;
   Result<Output> output = Output::open(options->output);
   if (!output) return fail(std::move(output.error()));
 
   Document document(std::move(*output), options->format, options->limits);
   if (Status begun = document.begin(); !begun) return begun;
-  Status read = read_records(*lines, document);
+  Status read = read_records(*input, document);
   if (document.output_failed()) return read;
   // Bad input still ends the document, so the cues written before it stay a valid file.
   if (Status ended = document.end(); !ended) return ended;

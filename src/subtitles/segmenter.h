@@ -28,8 +28,8 @@
 
 namespace tw::subtitles {
 
-inline constexpr std::size_t MAX_SPAN_WORDS = 80;
-inline constexpr double MAX_SPAN_SECONDS = 30.0;
+inline constexpr std::size_t MAX_SPAN_WORDS = 60;
+inline constexpr double MAX_SPAN_SECONDS = 15.0;
 // A silence this long ends a span even inside a sentence (a pause ends a cue anyway).
 inline constexpr double HARD_PAUSE_SECONDS = 2.0;
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "subtitles/cue_text.h"
 #include "subtitles/display_width.h"
 #include "subtitles/line_breaker.h"
 
@@ -13,6 +14,11 @@ double words_end(const Cue& cue) {
   double end = cue.words.front().end;
   for (const Word& word : cue.words) end = std::max(end, word.end);
   return end;
+}
+
+// A cue is on screen for a frame at least, and ends a written millisecond after it starts.
+double shown_end(const Cue& cue, double end, double fps) {
+  return std::max({end, cue.start + 1.0 / fps, next_millisecond(cue.start)});
 }
 
 std::size_t characters(const Cue& cue) {
@@ -37,7 +43,7 @@ double TimingPass::settle(double next_start) {
   const double latest = next_start - min_gap;
   double end = next_start - wanted < std::max(limits_.close_gap_seconds, min_gap) ? latest : wanted;
   end = std::max(end, words_end(cue) - min_gap);
-  cue.end = std::max(end, cue.start + 1.0 / limits_.fps);
+  cue.end = shown_end(cue, end, limits_.fps);
   return cue.end + min_gap;
 }
 
@@ -90,7 +96,7 @@ std::optional<Cue> TimingPass::reach(double seconds) {
 
 std::optional<Cue> TimingPass::finish() {
   if (!held_) return std::nullopt;
-  held_->end = wanted_end(*held_);
+  held_->end = shown_end(*held_, wanted_end(*held_), limits_.fps);
   previous_end_ = held_->end;
   return std::exchange(held_, std::nullopt);
 }

@@ -3,6 +3,7 @@ WebVTT file it writes with the cues of its JSON document; cues appear while the 
 arrive; bad input ends with the error line after a complete document of the records before."""
 import json
 import math
+import os
 import subprocess
 import threading
 
@@ -13,15 +14,15 @@ from expect import READY, words_record
 from standin_process import start_program
 
 
-def run_subtitles(worker, args, input_bytes):
-    process = start_subtitles(worker, args)
+def run_subtitles(worker, args, input_bytes, stdin=subprocess.PIPE):
+    process = start_subtitles(worker, args, stdin)
     out, err = process.communicate(input=input_bytes, timeout=300)
     return subprocess.CompletedProcess(args, process.returncode, out, err)
 
 
-def start_subtitles(worker, args):
+def start_subtitles(worker, args, stdin=subprocess.PIPE):
     program = "transcribe-subtitles" + (".exe" if worker.windows else "")
-    return start_program(worker, worker.build_dir / program, args, stdin=subprocess.PIPE)
+    return start_program(worker, worker.build_dir / program, args, stdin=stdin)
 
 
 def tone_records(worker, name):
@@ -41,6 +42,13 @@ def inputs(worker):
         "no words": tone_records(worker, "silence-3s"),
         "one word": READY + words_record(3.0, [{"text": "alone", "start": 1.0, "end": 1.5}]),
         "longer than a line": READY + words_record(5.0, long_words),
+        # Words that look like markup or a time line, of no length, or ending after the record.
+        "markup and no length": READY + words_record(6.0, [
+            {"text": t, "start": s, "end": e} for t, s, e in [
+                ("-->", 0.5, 0.5), ("1", 0.5, 0.6), ("00:00:02,000-->00:00:03,000", 0.6, 0.6),
+                ("<unk>", 0.7, 0.7), ("a<b>c.", 0.8, 0.8), ("<i>tick.</i>", 5.0, 5.0),
+                ("tock", 5.0, 7.0)]]) + words_record(9.0, [
+            {"text": "x--", "start": 6.5, "end": 6.5}, {"text": ">y", "start": 6.5, "end": 6.5}]),
         "ten hours": READY + b"".join(ten_hours),
     }
 
@@ -50,7 +58,8 @@ def ffmpeg_cues(path, input_format):
     srt = subprocess.run(["/usr/bin/ffmpeg", "-loglevel", "error", "-f", input_format, "-i",
                           str(path), "-f", "srt", "-"], check=True, capture_output=True).stdout
     cues = []
-    for block in srt.decode().replace("\r\n", "\n").split("\n\n")[:-1]:
+    # The zero-width spaces that keep SubRip text from being markup are not part of the words.
+    for block in srt.decode().replace("\r\n", "\n").replace("\u200b", "").split("\n\n")[:-1]:
         times, *lines = block.split("\n")[1:]
         h_m_s_ms = [[int(v) for v in t.replace(",", ":").split(":")] for t in times.split(" --> ")]
         start, end = (((h * 60 + m) * 60 + s) * 1000 + ms for h, m, s, ms in h_m_s_ms)
@@ -74,6 +83,7 @@ def test_ffmpeg_reads_back_every_srt_and_vtt_with_the_cues_of_the_json_document(
         assert (tmp_path / f"{name}.txt").read_text().split() == [w["text"] for w in words]
         for before, cue in zip([None] + cues, cues):
             assert before is None or cue["start"] >= before["end"], name
+            assert to_ms(cue["end"]) > to_ms(cue["start"]), name
             assert len(cue["lines"]) <= 2, name
             assert all(len(line) <= 42 or " " not in line for line in cue["lines"]), name
             assert len(cue["words"]) == 1 or cue["end"] - cue["start"] <= 7, name
@@ -104,7 +114,7 @@ NEVER = words_record(60.0, [{"text": "never", "start": 50.0, "end": 51.0}])
 
 
 @pytest.mark.parametrize("bad_tail, error", [
-    (b"Fallback to cpu!\n" + NEVER, b"error: line 4: not a record\n"),
+    (b"{Fallback to cpu!}\n" + NEVER, b"error: line 4: not a record\n"),
     (b'{"end":1.0,"words":[]}\n' + NEVER, b"error: line 4: record out of order: it ends at 1.0 s, "
                                           b"before the record before it (22.0 s)\n"),
     (b"error: ffmpeg failed: [mp3] bad frame\nsecond line\n",
@@ -119,3 +129,42 @@ def test_bad_input_ends_with_the_error_line_after_a_complete_document(worker, ba
         assert (result.returncode, result.stderr) == (1, error)
         assert result.stdout == run_subtitles(worker, ["--format", form], good).stdout
         assert b"kept" in result.stdout
+
+
+def test_diagnostics_passed_along_are_skipped_but_input_without_records_fails(worker):
+    records = tone_records(worker, "hello-world").splitlines(keepends=True)
+    noise = b"2026-12-07 onnxruntime warning: Fallback to cpu!\r\n"
+    mixed = noise + records[0].replace(b"}", b',"model":"x"}') + noise + b"".join(records[1:])
+    for form in ("srt", "json"):
+        result = run_subtitles(worker, ["--format", form], mixed)
+        assert (result.returncode, result.stderr) == (0, b""), form
+        assert result.stdout == run_subtitles(worker, ["--format", form], b"".join(records)).stdout
+    for no_records in (b"", noise, b"\n" + noise + b"\n"):
+        result = run_subtitles(worker, ["--format", "vtt"], no_records)
+        assert (result.returncode, result.stdout) == (1, b"WEBVTT\n")
+        assert result.stderr == b"error: no records in standard input\n"
+
+
+def test_a_read_error_ends_the_run_and_is_not_taken_for_the_end(worker):
+    if worker.windows:
+        pytest.skip("/proc/self/mem is Linux's")
+    with open("/proc/self/mem", "rb") as unreadable:
+        from_stdin = run_subtitles(worker, ["--format", "vtt"], None, stdin=unreadable)
+    from_path = run_subtitles(worker, ["--format", "vtt", "/proc/self/mem"], b"")
+    for result, name in ((from_stdin, b"standard input"), (from_path, b"/proc/self/mem")):
+        assert (result.returncode, result.stdout) == (1, b"WEBVTT\n")
+        assert result.stderr == b"error: cannot read " + name + b": Input/output error (os error 5)\n"
+
+
+def test_the_output_is_never_the_input_under_another_name(worker, tmp_path):
+    records = tone_records(worker, "hello-world")
+    (tmp_path / "in.jsonl").write_bytes(records)
+    os.link(tmp_path / "in.jsonl", tmp_path / "linked.jsonl")
+    other_name = worker.native(tmp_path / "linked.jsonl")
+    result = run_subtitles(worker, ["--output", other_name, worker.native(tmp_path / "in.jsonl")], b"")
+    with open(tmp_path / "in.jsonl", "rb") as same_file:
+        redirected = run_subtitles(worker, ["--output", other_name], None, stdin=same_file)
+    for refused in (result, redirected):
+        assert (refused.returncode, refused.stdout) == (1, b"")
+        assert refused.stderr == b"error: cannot write " + other_name.encode() + b": it is the input\n"
+    assert (tmp_path / "in.jsonl").read_bytes() == records

@@ -28,6 +28,10 @@ void write_stderr(std::string_view bytes);
 // is still open, are read past).
 std::size_t read_stdin(std::span<char> buffer);
 
+// Reads from standard input as read_stdin does, except that a read error other than a broken
+// pipe is the OS error rather than the end.
+Result<std::size_t> read_stdin_or_error(std::span<char> buffer);
+
 // Ends the process with `status` without running static destructors, while other threads may
 // still run. Standard output has nothing buffered; if another thread is writing a record at
 // this instant, the exit lets that record complete (for a bounded time) and no new one start.
