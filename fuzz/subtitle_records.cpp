@@ -1,15 +1,23 @@
 // transcribe-subtitles' reading of worker records: each line through the record reader, the
 // words into cues, the cues through all four document writers.
 //
-// Input: three bytes choosing the cue limits (characters a line, lines a cue, tenths of a second
-// a cue), then the record lines, separated by line feeds.
+// Input: three bytes choosing the cue limits (columns a line, lines a cue, tenths of a second a
+// cue; from the same bytes the frame rate, the least gap and the reading speed), then the record
+// lines, separated by line feeds.
+//
+// Checked on every cue: no overlap and at least the least gap after the cue before; a start no
+// earlier than its first word's, an end a written millisecond after the start and no earlier than
+// the least gap before its words' end; the line and duration limits (unless one word is too wide
+// or too long); its lines are its words; and every word read reaches the cues once, in order.
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,6 +26,8 @@
 #include "core/text/utf8.h"
 #include "fuzz_check.h"
 #include "subtitles/cue_builder.h"
+#include "subtitles/cue_text.h"
+#include "subtitles/display_width.h"
 #include "subtitles/document_writer.h"
 #include "subtitles/record_reader.h"
 
@@ -26,38 +36,67 @@ namespace {
 using tw::fuzz::expect;
 using namespace tw::subtitles;
 
+// Beyond this, adding a gap of frames to a time no longer changes it: times are not checked.
+constexpr double LARGEST_CHECKED_TIME = 1e9;
+constexpr double TOLERANCE = 1e-6;
+
 struct Checked {
   std::vector<std::unique_ptr<DocumentWriter>> writers;
   std::vector<std::string> documents;
-  std::size_t words_in = 0;
+  std::vector<tw::Word> words_in;  // kept to compare, in order, with the cues' words
   std::size_t words_out = 0;
   double previous_end = -std::numeric_limits<double>::infinity();
 };
 
+bool checkable(double seconds) { return std::abs(seconds) < LARGEST_CHECKED_TIME; }
+
+void check_times(Checked& checked, const CueLimits& limits, const Cue& cue) {
+  double words_end = cue.words.front().end;
+  for (const tw::Word& word : cue.words) words_end = std::max(words_end, word.end);
+  const double gap = limits.min_gap_seconds();
+  expect(cue.start >= checked.previous_end, "a cue that overlaps the one before it");
+  expect(cue.start >= cue.words.front().start, "a cue that starts before its first word");
+  if (!checkable(cue.start) || !checkable(words_end) || !checkable(checked.previous_end)) return;
+  expect(clock_time(cue.end, ',') != clock_time(cue.start, ','), "a cue of no length as written");
+  expect(cue.start - checked.previous_end >= gap - TOLERANCE, "a gap under the least gap");
+  expect(cue.end >= words_end - gap - TOLERANCE, "a cue that ends too long before its words");
+  expect(cue.words.size() == 1 ||
+             words_end - cue.words.front().start <= limits.max_cue_seconds + TOLERANCE,
+         "a cue of many words longer than the longest cue");
+}
+
+// The lines are the cue's words in order, each line joined as a line joins them.
+void check_lines(const CueLimits& limits, const Cue& cue) {
+  const std::span<const tw::Word> words(cue.words);
+  bool wide_word = false;
+  for (const tw::Word& word : words) wide_word |= display_width(word.text) > limits.max_line_chars;
+  expect(cue.lines.size() <= limits.max_lines || wide_word, "a cue with too many lines");
+  std::size_t next = 0;
+  for (const std::string& line : cue.lines) {
+    std::size_t end = next + 1;
+    while (end < words.size() && join_words(words.subspan(next, end - next)) != line) ++end;
+    expect(end <= words.size() && join_words(words.subspan(next, end - next)) == line,
+           "a line that is not the cue's next words");
+    expect(end - next == 1 || display_width(line) <= limits.max_line_chars,
+           "a line over the limit that is not a single word");
+    next = end;
+  }
+  expect(next == words.size(), "a cue whose lines leave out some of its words");
+}
+
 void take(Checked& checked, const CueLimits& limits, const Cue& cue) {
   expect(!cue.words.empty() && !cue.lines.empty(), "an empty cue");
-  expect(cue.start <= cue.end, "a cue that ends before it starts");
-  expect(cue.start >= checked.previous_end, "a cue that overlaps the one before it");
+  check_times(checked, limits, cue);
   checked.previous_end = cue.end;
-  expect(cue.lines.size() <= limits.max_lines, "a cue with too many lines");
-  // Lines break only between words: a line over the limit is one word alone (a blank inside a
-  // word, which the worker never writes, makes that unknowable).
-  const bool blank_in_a_word = std::ranges::any_of(
-      cue.words, [](const tw::Word& word) { return word.text.find(' ') != std::string::npos; });
-  for (const std::string& line : cue.lines) {
-    expect(blank_in_a_word || character_count(line) <= limits.max_line_chars ||
-               line.find(' ') == std::string::npos,
-           "a line over the limit that is not a single word");
-  }
-  std::string joined_lines, joined_words;
-  for (const std::string& line : cue.lines) {
-    joined_lines += (joined_lines.empty() ? "" : " ") + line;
-  }
+  check_lines(limits, cue);
   for (const tw::Word& word : cue.words) {
-    joined_words += (joined_words.empty() ? "" : " ") + word.text;
+    const bool same = checked.words_out < checked.words_in.size() &&
+                      checked.words_in[checked.words_out].text == word.text &&
+                      checked.words_in[checked.words_out].start == word.start &&
+                      checked.words_in[checked.words_out].end == word.end;
+    expect(same, "a word lost, repeated or out of order on its way to the cues");
+    ++checked.words_out;
   }
-  expect(joined_lines == joined_words, "the lines are not the cue's words");
-  checked.words_out += cue.words.size();
   for (std::size_t i = 0; i < checked.writers.size(); ++i) {
     checked.documents[i] += checked.writers[i]->cue(cue);
   }
@@ -71,6 +110,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   limits.max_line_chars = 1 + data[0] % 64;
   limits.max_lines = 1 + data[1] % 4;
   limits.max_cue_seconds = 0.1 * (1 + data[2]);
+  limits.fps = data[1] & 0x10 ? 25.0 : 24.0;
+  limits.cue_gap_frames = data[2] % 3;
+  limits.max_cps = data[0] & 0x40 ? 17.0 : 20.0;
   const std::string_view text = tw::fuzz::as_text(data + 3, size - 3);
 
   Checked checked;
@@ -85,13 +127,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!record || record->kind == RecordLine::Kind::worker_error) break;
     for (tw::Word& word : record->words) {
       expect(!word.text.empty() && tw::is_valid_utf8(word.text), "a word the worker never writes");
-      ++checked.words_in;
+      checked.words_in.push_back(word);
       for (const Cue& cue : cues.add(std::move(word))) take(checked, limits, cue);
     }
     for (const Cue& cue : cues.reach(record->end)) take(checked, limits, cue);
   }
   for (const Cue& cue : cues.finish()) take(checked, limits, cue);
-  expect(checked.words_in == checked.words_out, "a word lost or repeated on its way to the cues");
+  expect(checked.words_in.size() == checked.words_out, "a word lost on its way to the cues");
 
   for (std::size_t i = 0; i < checked.writers.size(); ++i) {
     checked.documents[i] += checked.writers[i]->end();

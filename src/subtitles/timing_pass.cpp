@@ -49,7 +49,8 @@ double TimingPass::settle(double next_start) {
 
 bool TimingPass::can_join(const Cue& next) const {
   if (held_->end - held_->start >= limits_.min_cue_seconds) return false;
-  if (std::max(words_end(*held_), words_end(next)) - held_->start > limits_.max_cue_seconds) {
+  if (std::max(words_end(*held_), words_end(next)) - held_->words.front().start >
+      limits_.max_cue_seconds) {
     return false;
   }
   std::vector<Word> words = held_->words;
