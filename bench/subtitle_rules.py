@@ -76,8 +76,10 @@ def line_rules(cue):
     top = next(k for k in range(1, len(texts)) if "".join(texts[:k]).replace(" ", "") == bare_top)
     fits = [k for k in range(1, len(texts))
             if columns(joined(texts[:k])) <= MAX_COLUMNS and columns(joined(texts[k:])) <= MAX_COLUMNS]
-    after_binding = binds(texts[top - 1]) and any(not binds(texts[k - 1]) for k in fits)
-    punctuation = [k for k in fits
+    # A better break leaves no word alone, where that can be helped.
+    better = [k for k in fits if 1 < k < len(texts) - 1 or len(texts) <= 3]
+    after_binding = binds(texts[top - 1]) and any(not binds(texts[k - 1]) for k in better)
+    punctuation = [k for k in better
                    if ends_sentence(texts[k - 1], texts[k]) or ends_clause(texts[k - 1])]
     ignored = bool(punctuation) and top not in punctuation
     lone = (top == 1 or top == len(texts) - 1) and any(1 < k < len(texts) - 1 for k in fits)

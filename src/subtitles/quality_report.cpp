@@ -97,13 +97,16 @@ void QualityReport::check_lines(const Cue& cue) {
     return display_width(join_words(words.first(k))) <= width &&
            display_width(join_words(words.subspan(k))) <= width;
   };
+  // Another break is better only if it fits and leaves no word alone (where that is avoidable).
   bool other_unbound = false, punctuation_fits = false, inner_fits = false;
   for (std::size_t k = 1; k < words.size(); ++k) {
     if (k == top || !fits(k)) continue;
+    const bool inner = k > 1 && k + 1 < words.size();
+    inner_fits = inner_fits || inner;
+    if (!inner && words.size() > 3) continue;
     other_unbound = other_unbound || !binds_to_next(words[k - 1].text);
     punctuation_fits =
         punctuation_fits || break_cost(words[k - 1].text, words[k].text) <= BREAK_AT_CLAUSE;
-    inner_fits = inner_fits || (k > 1 && k + 1 < words.size());
   }
   const double chosen = break_cost(words[top - 1].text, words[top].text);
   if (binds_to_next(words[top - 1].text) && other_unbound) note(break_after_binding, cue);

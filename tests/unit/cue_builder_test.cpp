@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "subtitles/timing_pass.h"
 #include "subtitles/word_kinds.h"
 
 namespace tw::subtitles {
@@ -99,12 +100,32 @@ TEST(CueBuilder, EndsCuesAtSentencesPausesAndLimits) {
        {.max_line_chars = 2, .max_lines = 1},
        {{"a.", 5, 5}, {"b", 4, 5}, {"c.", 5, 5}, {"d", -2, -1}},
        {"@end 5.000-5.042 a.", "@end 5.125-5.167 b", "@end 5.250-5.292 c.", "@end 5.375-6.208 d"}},
+      {"a gap under 0.5 s is closed down to 2 frames",
+       {},
+       {{"One", 0, 0.5}, {"two.", 0.5, 1.0}, {"Three", 1.3, 1.8}, {"four.", 1.8, 2.2}},
+       {"@2 0.000-1.217 One two.", "@end 1.300-2.200 Three four."}},
+      {"a fast cue stays up into the silence after it until it can be read at 20 characters a "
+       "second",
+       {},
+       {{"Everybody", 0, 0.4}, {"understood", 0.4, 0.8}, {"everything.", 0.8, 1.2}, {"", 5}},
+       {"@3 0.000-1.600 Everybody understood everything."}},
       {"the end of the covered audio finalizes a cue once a 2 s silence and its end are certain",
        {.max_cue_seconds = 3.0, .pause_seconds = 0.5},
        {{"a", 0, 1}, {"", 2.5}, {"", 3.5}, {"b", 4, 4.5}, {"", 6.75}, {"c", 7, 7.5}},
        {"@2 0.000-1.000 a", "@4 4.000-4.833 b", "@end 7.000-7.833 c"}},
   };
   for (const BuildCase& c : cases) EXPECT_EQ(build(c.limits, c.steps), c.cues) << c.behaviour;
+}
+
+TEST(CueBuilder, JoinsACueTooShortToShowWithTheNextWhenBothFit) {
+  TimingPass timing({});
+  EXPECT_TRUE(timing.add({.lines = {"a."}, .words = {{"a.", 0.0, 0.2}}}).empty());
+  EXPECT_TRUE(timing.add({.lines = {"b"}, .words = {{"b", 0.3, 0.5}}}).empty());
+  std::optional<Cue> joined = timing.finish();
+  ASSERT_TRUE(joined);
+  EXPECT_EQ(joined->lines, std::vector<std::string>{"a. b"});
+  EXPECT_EQ(joined->start, 0.0);
+  EXPECT_DOUBLE_EQ(joined->end, 5.0 / 6.0);
 }
 
 TEST(CueBuilder, TellsSentenceEnds) {
