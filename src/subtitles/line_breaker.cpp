@@ -55,14 +55,18 @@ std::vector<std::size_t> line_starts(std::span<const Word> words, std::size_t ma
   }
   // offset[i]: the columns of words[0..i) on one line, so a line [i, j) is offset[j] -
   // offset[i] minus the blank before words[i].
-  std::vector<std::size_t> offset(n + 1, 0);
+  std::vector<std::size_t> offset(n + 1, 0), width(n);
+  std::vector<double> break_before(n, 0.0);  // the cost of a break before words[i]
   for (std::size_t i = 0; i < n; ++i) {
-    offset[i + 1] = offset[i] + (i ? added_width(words[i - 1].text, words[i].text)
-                                   : display_width(words[i].text));
+    width[i] = display_width(words[i].text);
+    offset[i + 1] = offset[i] + width[i];
+    if (i > 0) {
+      offset[i + 1] += joins_without_blank(words[i - 1].text, words[i].text) ? 0 : 1;
+      break_before[i] = break_cost(words[i - 1].text, words[i].text);
+    }
   }
   auto width_of = [&](std::size_t i, std::size_t j) {
-    const std::size_t first = display_width(words[i].text);
-    return offset[j] - offset[i + 1] + first;
+    return offset[j] - offset[i + 1] + width[i];
   };
   auto fits = [&](std::size_t i, std::size_t j) {
     return j - i == 1 || width_of(i, j) <= max_width;
@@ -84,7 +88,7 @@ std::vector<std::size_t> line_starts(std::span<const Word> words, std::size_t ma
         const double above = static_cast<double>(width_of(k, i));
         const double below = static_cast<double>(width_of(i, j));
         const double max = static_cast<double>(max_width);
-        double cost = best[l - 1][i] + break_cost(words[i - 1].text, words[i].text);
+        double cost = best[l - 1][i] + break_before[i];
         if (above > below)
           cost += TOP_HEAVY_COST * (above - below) / max;
         else

@@ -5,7 +5,6 @@
 #include <iterator>
 
 #include "subtitles/display_width.h"
-#include "subtitles/line_breaker.h"
 #include "subtitles/word_kinds.h"
 
 namespace tw::subtitles {
@@ -72,12 +71,17 @@ std::vector<std::vector<Word>> Segmenter::cut(double next_start, bool whole) {
   const std::size_t n = span_.size();
   const double min_gap = limits_.min_gap_seconds();
   const double capacity = static_cast<double>(limits_.max_lines * limits_.max_line_chars);
-  std::vector<std::size_t> characters(n);
+  // What each word brings, worked out once: a cut tries each word in many candidate cues.
+  std::vector<std::size_t> characters(n), width(n), blank_before(n, 0);
+  std::vector<double> break_after(n, 0.0);
   std::vector<bool> sentence_end_after(n);  // the span's end counts as one when `whole`
   for (std::size_t i = 0; i < n; ++i) {
     characters[i] = character_count(span_[i].text);
+    width[i] = display_width(span_[i].text);
+    if (i > 0 && !joins_without_blank(span_[i - 1].text, span_[i].text)) blank_before[i] = 1;
     sentence_end_after[i] =
         i + 1 < n ? sentence_ends_between(span_[i].text, span_[i + 1].text) : whole;
+    if (i + 1 < n) break_after[i] = break_cost(span_[i].text, span_[i + 1].text);
   }
 
   auto cost_of = [&](const Candidate& cue, double width) {
@@ -87,7 +91,7 @@ std::vector<std::vector<Word>> Segmenter::cut(double next_start, bool whole) {
     if (cue.end < n) {
       const Word& next = span_[cue.end];
       const double pause = next.start - cue.words_end;
-      const double at = break_cost(span_[cue.end - 1].text, next.text);
+      const double at = break_after[cue.end - 1];
       cost += pause > limits_.pause_seconds ? std::min(at, BREAK_AT_SENTENCE_END) : at;
     }
     const double unused = 1.0 - std::min(width / capacity, 1.0);
@@ -116,24 +120,31 @@ std::vector<std::vector<Word>> Segmenter::cut(double next_start, bool whole) {
   best[0] = 0.0;
   for (std::size_t i = 0; i < n; ++i) {
     if (best[i] == INFEASIBLE) continue;
-    LineFill fill(limits_.max_line_chars);
+    // The fewest lines that hold the cue, filled word by word (as LineFill does).
+    std::size_t lines = 1, line_width = width[i], one_line_width = width[i];
     Candidate cue{.first = i, .end = i, .words_end = span_[i].end};
     for (std::size_t j = i; j < n; ++j) {
       const Word& word = span_[j];
-      fill.add(word);
       if (j > i) {
         if (word.start - cue.words_end > limits_.pause_seconds) ++cue.pauses_inside;
-        cue.characters += 1;
+        cue.characters += blank_before[j];
+        one_line_width += blank_before[j] + width[j];
+        if (line_width + blank_before[j] + width[j] <= limits_.max_line_chars) {
+          line_width += blank_before[j] + width[j];
+        } else {
+          ++lines;
+          line_width = width[j];
+        }
       }
       cue.words_end = std::max(cue.words_end, word.end);
       cue.characters += characters[j];
       cue.end = j + 1;
       const bool one_word = j == i;
-      if (!one_word && (fill.lines() > limits_.max_lines ||
-                        cue.words_end - span_[i].start > limits_.max_cue_seconds)) {
+      if (!one_word &&
+          (lines > limits_.max_lines || cue.words_end - span_[i].start > limits_.max_cue_seconds)) {
         break;
       }
-      const double cost = best[i] + cost_of(cue, static_cast<double>(fill.width()));
+      const double cost = best[i] + cost_of(cue, static_cast<double>(one_line_width));
       if (cost < best[j + 1]) {
         best[j + 1] = cost;
         from[j + 1] = i;

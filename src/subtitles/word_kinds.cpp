@@ -49,7 +49,12 @@ bool strip_suffix(std::string_view& text, std::string_view suffix) {
   return true;
 }
 
+bool ends_with_letter_or_digit(std::string_view text) {
+  return !text.empty() && std::isalnum(static_cast<unsigned char>(text.back()));
+}
+
 std::string_view without_closers(std::string_view text) {
+  if (ends_with_letter_or_digit(text)) return text;  // most words: nothing to strip
   for (bool stripped = true; stripped;) {
     stripped = false;
     for (std::string_view closer : CLOSERS) stripped = stripped || strip_suffix(text, closer);
@@ -76,6 +81,7 @@ std::string folded(std::string_view text) {
 }
 
 bool listed(std::span<const std::string_view> list, std::string_view word) {
+  if (word.size() > 8) return false;  // longer than any listed word
   return std::ranges::find(list, word) != list.end();
 }
 
@@ -109,6 +115,7 @@ bool is_number_with_stop(std::string_view text) {
 
 bool ends_sentence(std::string_view text) {
   text = without_closers(text);
+  if (ends_with_letter_or_digit(text)) return false;
   return std::ranges::any_of(SENTENCE_ENDS,
                              [&](std::string_view end) { return text.ends_with(end); });
 }
@@ -131,18 +138,21 @@ bool sentence_ends_between(std::string_view word, std::string_view next) {
 
 bool ends_clause(std::string_view text) {
   text = without_closers(text);
+  if (ends_with_letter_or_digit(text)) return false;
   return std::ranges::any_of(CLAUSE_ENDS, [&](std::string_view end) {
     return text.ends_with(end) && text.size() > end.size();
   });
 }
 
 bool binds_to_next(std::string_view text) {
-  if (ends_sentence(text) || ends_clause(text)) return false;
+  if (text.size() > 12 || ends_sentence(text) || ends_clause(text)) return false;
   const std::string key = folded(text);
   return listed(BINDING, key) || listed(PHRASE_OPENERS, key);
 }
 
-bool opens_phrase(std::string_view text) { return listed(PHRASE_OPENERS, folded(text)); }
+bool opens_phrase(std::string_view text) {
+  return text.size() <= 10 && listed(PHRASE_OPENERS, folded(text));
+}
 
 double break_cost(std::string_view before, std::string_view after) {
   if (ends_sentence(before)) {
