@@ -4,6 +4,7 @@ Text Style Guide, the BBC Subtitle Guidelines) on realistic record streams from
 bench/record_stream.py, for one or more builds of the program side by side.
 
     /usr/bin/python3 bench/subtitle_rules.py --minutes 20 build/linux/transcribe-subtitles [OTHER]
+    /usr/bin/python3 bench/subtitle_rules.py --records talk.jsonl build/linux/transcribe-subtitles
 
 The rules are checked here, independently of the program's own --report, on its JSON document:
 times as written, lines as written, words as read. Shares are of all cues, except the line rules,
@@ -138,7 +139,21 @@ def main():
     parser.add_argument("programs", nargs="+")
     parser.add_argument("--minutes", type=float, default=20)
     parser.add_argument("--seeds", type=int, default=3)
+    parser.add_argument("--records", help="a worker's records (a real file's) instead")
     args = parser.parse_args()
+    if args.records:
+        records = Path(args.records).read_bytes()
+        print("| rule | " + " | ".join(args.programs) + " |")
+        print("| --- |" + " --- |" * len(args.programs))
+        measured = [(measure(cues), len(cues)) for cues in
+                    (cues_of(program, records) for program in args.programs)]
+        for key, label in ROWS[:-1]:
+            cells = []
+            for (counts, two_lines), cue_count in measured:
+                whole = two_lines if key in ("binding", "punctuation", "lone") else cue_count
+                cells.append(f"{100 * counts[key] / max(whole, 1):.1f} % ({counts[key]})")
+            print(f"| {label} | " + " | ".join(cells) + " |")
+        return
     results = []
     for program in args.programs:
         totals, cue_count, two_lines, zh_cues = {}, 0, 0, 0
