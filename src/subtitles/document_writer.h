@@ -20,7 +20,7 @@ class DocumentWriter {
 };
 
 // SubRip: numbered cues, "00:01:02,345 --> 00:01:04,000", the lines, a blank line; a U+200B
-// after every "<", "{" and "\" and inside every "-->" of the text keeps it from being markup.
+// after every "<", "{", "\" and "--" of the text keeps it from being markup or a time line.
 std::unique_ptr<DocumentWriter> make_srt_writer();
 // WebVTT: the "WEBVTT" header, then cues timed "00:01:02.345 --> 00:01:04.000", the lines with
 // &, < and > escaped.

@@ -12,13 +12,15 @@ constexpr std::string_view ZERO_WIDTH_SPACE = "\u200B";
 
 // SubRip has no escaping, yet readers take "<...>" as HTML tags, "{\...}" and "\N" as ASS
 // codes and a line holding "-->" as a time line (a new cue). A zero-width space after "<", "{"
-// and "\", and between "--" and ">", leaves each a plain character that looks the same.
+// and "\" and after each "--" leaves each a plain character that looks the same, and a reader
+// can take out exactly the ones added.
 std::string plain_text(const std::string& line) {
   std::string out;
   for (char c : one_line(line)) {
-    if (c == '>' && out.ends_with("--")) out += ZERO_WIDTH_SPACE;
     out += c;
-    if (c == '<' || c == '{' || c == '\\') out += ZERO_WIDTH_SPACE;
+    if (c == '<' || c == '{' || c == '\\' || (c == '-' && out.ends_with("--"))) {
+      out += ZERO_WIDTH_SPACE;
+    }
   }
   return out;
 }

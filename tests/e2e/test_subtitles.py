@@ -197,10 +197,14 @@ def test_the_output_is_never_the_input_under_another_name(worker, tmp_path):
     (tmp_path / "in.jsonl").write_bytes(records)
     os.link(tmp_path / "in.jsonl", tmp_path / "linked.jsonl")
     other_name = worker.native(tmp_path / "linked.jsonl")
-    result = run_subtitles(worker, ["--output", other_name, worker.native(tmp_path / "in.jsonl")], b"")
-    with open(tmp_path / "in.jsonl", "rb") as same_file:
-        redirected = run_subtitles(worker, ["--output", other_name], None, stdin=same_file)
-    for refused in (result, redirected):
+    refusals = [run_subtitles(worker, ["--output", other_name, worker.native(tmp_path / "in.jsonl")],
+                              b"")]
+    # Wine gives a Linux file passed as standard input no volume, so there only a handle a
+    # Windows parent opened could be told apart.
+    if not worker.windows:
+        with open(tmp_path / "in.jsonl", "rb") as same_file:
+            refusals.append(run_subtitles(worker, ["--output", other_name], None, stdin=same_file))
+    for refused in refusals:
         assert (refused.returncode, refused.stdout) == (1, b"")
         assert refused.stderr == b"error: cannot write " + other_name.encode() + b": it is the input\n"
     assert (tmp_path / "in.jsonl").read_bytes() == records

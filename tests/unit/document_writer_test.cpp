@@ -31,7 +31,7 @@ TEST(DocumentWriter, WritesEachFormatsSyntax) {
   // No word is markup in SubRip, nor a time line.
   const Cue markup = {1.0, 2.0, {"1 --> 00:00:02,000 ---> a<b>c", "{\\i1} \\N"}, {}};
   EXPECT_EQ(document(Format::srt, {markup}),
-            "1\n00:00:01,000 --> 00:00:02,000\n1 --\u200B> 00:00:02,000 ---\u200B> "
+            "1\n00:00:01,000 --> 00:00:02,000\n1 --\u200B> 00:00:02,000 --\u200B-> "
             "a<\u200Bb>c\n{\u200B\\\u200Bi1} \\\u200BN\n\n");
   EXPECT_EQ(document(Format::vtt, cues),
             "WEBVTT\n\n00:00:00.480 --> 00:00:01.681\nTom &amp; &lt;Jerry&gt;\nrun\n"
