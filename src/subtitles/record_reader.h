@@ -26,9 +26,10 @@ struct RecordLine {
 
 class RecordReader {
  public:
-  // The next line, without its line feed. Refuses a line that is not a record and a record
-  // out of order (a second or late ready record, an end before the previous record's end, a
-  // word that starts before the word before it or ends before it starts).
+  // The next line, without its line feed. Refuses a line that begins with "{" and is not a
+  // record, and a record out of order (a second or late ready record, an end before the
+  // previous record's end, a word that starts before the word before it or ends before it
+  // starts).
   Result<RecordLine> read(std::string_view line);
 
   // Whether any line so far was a record (ready or words).
