@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <limits>
 #include <utility>
 
 #include "core/text/utf8.h"
@@ -87,8 +89,10 @@ Cue CueBuilder::close() {
   Cue cue = std::exchange(open_, Cue{});
   cue.start = std::max(cue.words.front().start, previous_end_);
   // Words of no length, or overlapping ones, would give a cue that ends where it starts: it
-  // lasts at least a millisecond as written, taken from the time after it.
-  cue.end = std::max(words_end_, next_millisecond(cue.start));
+  // lasts at least a millisecond as written, taken from the time after it (past 10^12 s, where
+  // the written times stop, at least until the next representable time).
+  cue.end = std::max({words_end_, next_millisecond(cue.start),
+                      std::nextafter(cue.start, std::numeric_limits<double>::infinity())});
   previous_end_ = cue.end;
   return cue;
 }
