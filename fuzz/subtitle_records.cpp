@@ -81,10 +81,10 @@ void check_times(Checked& checked, const CueLimits& limits, const Cue& cue) {
   double words_end = cue.words.front().end;
   for (const tw::Word& word : cue.words) words_end = std::max(words_end, word.end);
   const double gap = limits.min_gap_seconds();
+  expect(cue.start < cue.end, "a cue that does not end after it starts");
   expect(cue.start >= checked.previous_end, "a cue that overlaps the one before it");
   expect(cue.start >= cue.words.front().start, "a cue that starts before its first word");
   if (!checkable(cue.start) || !checkable(words_end) || !checkable(checked.previous_end)) return;
-  expect(cue.start < cue.end, "a cue that does not end after it starts");
   expect(written_ms(cue.end) > written_ms(cue.start), "a cue of no length as written");
   expect(cue.start - checked.previous_end >= gap - TOLERANCE, "a gap under the least gap");
   expect(cue.end >= words_end - gap - TOLERANCE, "a cue that ends too long before its words");

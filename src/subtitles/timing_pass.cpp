@@ -1,6 +1,8 @@
 #include "subtitles/timing_pass.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <utility>
 
 #include "subtitles/cue_text.h"
@@ -16,9 +18,11 @@ double words_end(const Cue& cue) {
   return end;
 }
 
-// A cue is on screen for a frame at least, and ends a written millisecond after it starts.
+// A cue is on screen for a frame at least, and ends a written millisecond after it starts (past
+// 10^12 s, where the written times stop, at least at the next representable time).
 double shown_end(const Cue& cue, double end, double fps) {
-  return std::max({end, cue.start + 1.0 / fps, next_millisecond(cue.start)});
+  return std::max({end, cue.start + 1.0 / fps, next_millisecond(cue.start),
+                   std::nextafter(cue.start, std::numeric_limits<double>::infinity())});
 }
 
 std::size_t characters(const Cue& cue) {
