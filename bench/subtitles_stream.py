@@ -1,26 +1,22 @@
 #!/usr/bin/python3
-"""Streams hours of synthetic worker records into transcribe-subtitles and reports its time and
-peak memory per format, to show that memory stays flat however long the stream is.
+"""Streams hours of realistic worker records (bench/record_stream.py) into transcribe-subtitles
+and reports, per build and format, its processor time and peak resident memory, to show that
+memory stays flat however long the stream is and how fast the cue building is.
 
-    /usr/bin/python3 bench/subtitles_stream.py [build/linux/transcribe-subtitles]
+    /usr/bin/python3 bench/subtitles_stream.py build/linux/transcribe-subtitles [OTHER ...]
+
+The records are made before the program starts and written to it through a pipe, so the
+figures are the program's own: processor time (user and system, the kernel's account of the
+finished process) and peak resident size (VmHWM, read once every record has been written; the
+kernel's maximum for the process would count the Python process it was forked from).
 """
 from pathlib import Path
+import os
 import subprocess
 import sys
-import time
 
-WORDS_PER_PIECE = 24  # 1 s words, 0.25 s apart: about five words a cue
-PIECE_SECONDS = 30.0
-
-
-def records(hours):
-    yield b'{"ready":true}\n'
-    for piece in range(int(hours * 3600 / PIECE_SECONDS)):
-        base = piece * PIECE_SECONDS
-        words = ",".join(
-            f'{{"end":{base + 1.25 * i + 1},"start":{base + 1.25 * i},"text":"w{piece}x{i}"}}'
-            for i in range(WORDS_PER_PIECE))
-        yield f'{{"end":{base + PIECE_SECONDS},"words":[{words}]}}\n'.encode()
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import record_stream  # noqa: E402
 
 
 def peak_resident_kib(pid):
@@ -30,30 +26,34 @@ def peak_resident_kib(pid):
     return 0
 
 
-def measure(program, form, hours):
-    """Wall time and peak resident size (KiB) of one run, the peak read once every record has
-    been written to the program (before the end of its input lets it exit)."""
-    started = time.monotonic()
+def measure(program, form, records):
+    """Processor seconds and peak resident size (KiB) of one run over `records`."""
     process = subprocess.Popen([program, "--format", form], stdin=subprocess.PIPE,
                                stdout=subprocess.DEVNULL)
-    for chunk in records(hours):
-        process.stdin.write(chunk)
+    process.stdin.write(records)
     process.stdin.flush()
     peak = peak_resident_kib(process.pid)
     process.stdin.close()
-    if process.wait() != 0:
+    _, status, usage = os.wait4(process.pid, 0)
+    process.returncode = os.waitstatus_to_exitcode(status)
+    if process.returncode != 0:
         sys.exit(f"{program} failed")
-    return time.monotonic() - started, peak
+    return usage.ru_utime + usage.ru_stime, peak
 
 
 def main():
-    program = sys.argv[1] if len(sys.argv) > 1 else "build/linux/transcribe-subtitles"
-    print("| format | hours of records | wall time | peak resident memory |")
-    print("| --- | --- | --- | --- |")
-    for form in ("srt", "json"):
-        for hours in (1, 10, 100):
-            seconds, peak_kib = measure(program, form, hours)
-            print(f"| {form} | {hours} | {seconds:.2f} s | {peak_kib / 1024:.1f} MiB |")
+    programs = sys.argv[1:] or ["build/linux/transcribe-subtitles"]
+    print("| build | format | hours of records | words | processor time | words a second "
+          "| peak resident memory |")
+    print("| --- | --- | --- | --- | --- | --- | --- |")
+    for hours in (1, 10, 100):
+        records = b"".join(record_stream.records(hours * 60, seed=hours))
+        words = records.count(b'"text"')
+        for program in programs:
+            for form in ("srt", "json"):
+                seconds, peak_kib = measure(program, form, records)
+                print(f"| {program} | {form} | {hours} | {words:,} | {seconds:.2f} s | "
+                      f"{words / seconds:,.0f} | {peak_kib / 1024:.1f} MiB |", flush=True)
 
 
 if __name__ == "__main__":

@@ -33,3 +33,24 @@ function(tw_copy_runtime target)
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${TW_SHERPA_RUNTIME} $<TARGET_FILE_DIR:${target}>
     VERBATIM)
 endfunction()
+
+# utf8proc, for the display width of subtitle lines: Debian's library on Linux; on Windows its
+# Debian source package (pinned in scripts/debian_sources.lock, unpacked by scripts/setup.sh)
+# compiled here with the mingw toolchain and linked statically.
+if(WIN32)
+  set(TW_UTF8PROC_DIR ${TW_THIRD_PARTY}/utf8proc-2.8.0)
+  if(NOT EXISTS ${TW_UTF8PROC_DIR}/utf8proc.c)
+    message(FATAL_ERROR "${TW_UTF8PROC_DIR} is missing: run scripts/setup.sh")
+  endif()
+  add_library(tw_utf8proc STATIC ${TW_UTF8PROC_DIR}/utf8proc.c)
+  target_compile_definitions(tw_utf8proc PUBLIC UTF8PROC_STATIC)
+  target_compile_options(tw_utf8proc PRIVATE -w)
+  target_include_directories(tw_utf8proc SYSTEM PUBLIC ${TW_UTF8PROC_DIR})
+else()
+  find_path(TW_UTF8PROC_INCLUDE utf8proc.h REQUIRED)
+  # The static archive: the shipped program needs no library beyond the system's own.
+  find_library(TW_UTF8PROC_LIBRARY NAMES libutf8proc.a REQUIRED)
+  add_library(tw_utf8proc INTERFACE)
+  target_include_directories(tw_utf8proc SYSTEM INTERFACE ${TW_UTF8PROC_INCLUDE})
+  target_link_libraries(tw_utf8proc INTERFACE ${TW_UTF8PROC_LIBRARY})
+endif()

@@ -1,15 +1,24 @@
 // transcribe-subtitles' reading of worker records: each line through the record reader, the
-// words into cues, the cues through all four document writers.
+// words into cues, the cues through all four document writers, and the SubRip and WebVTT text
+// read back by a small reader of their own that finds the same cues, times and lines.
 //
-// Input: three bytes choosing the cue limits (characters a line, lines a cue, tenths of a second
-// a cue), then the record lines, separated by line feeds.
+// Input: four bytes choosing the cue limits (columns a line, lines a cue, tenths of a second a
+// cue, twentieths of a second of pause that ends a cue; from the same bytes the frame rate, the
+// least gap and the reading speed), then the record lines, separated by line feeds.
+//
+// Checked on every cue: no overlap and at least the least gap after the cue before; a start no
+// earlier than its first word's, an end a written millisecond after the start and no earlier than
+// the least gap before its words' end; the line and duration limits (unless one word is too wide
+// or too long); its lines are its words; and every word read reaches the cues once, in order.
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,6 +27,7 @@
 #include "core/text/utf8.h"
 #include "fuzz_check.h"
 #include "subtitles/cue_builder.h"
+#include "subtitles/display_width.h"
 #include "subtitles/document_writer.h"
 #include "subtitles/record_reader.h"
 
@@ -26,52 +36,238 @@ namespace {
 using tw::fuzz::expect;
 using namespace tw::subtitles;
 
+constexpr std::size_t LIMIT_BYTES = 4;
+constexpr std::string_view ZERO_WIDTH_SPACE = "\u200B";
+// The writers' times stop at 10^12 s: past it, a cue's start and end read back the same.
+constexpr std::int64_t LATEST_MS = 1'000'000'000'000'000;
+
+// The documents, in the order of their writers.
+constexpr std::size_t SRT = 0, VTT = 1, JSON = 3;
+
+// What a subtitle reader finds of a cue: its times in milliseconds and its lines.
+struct ReadCue {
+  std::int64_t start_ms = 0;
+  std::int64_t end_ms = 0;
+  std::vector<std::string> lines;
+};
+
 struct Checked {
   std::vector<std::unique_ptr<DocumentWriter>> writers;
   std::vector<std::string> documents;
-  std::size_t words_in = 0;
+  std::vector<ReadCue> cues;  // as written: times in milliseconds, lines without control characters
+  std::vector<tw::Word> words_in;  // kept to compare, in order, with the cues' words
   std::size_t words_out = 0;
   double previous_end = -std::numeric_limits<double>::infinity();
 };
 
+std::int64_t written_ms(double seconds) {
+  return std::llround(std::clamp(seconds, 0.0, 1e12) * 1000.0);
+}
+
+std::string without_controls(std::string text) {
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  }
+  return text;
+}
+
+// Beyond this, adding a gap of frames to a time no longer changes it: times are not checked.
+constexpr double LARGEST_CHECKED_TIME = 1e9;
+constexpr double TOLERANCE = 1e-6;
+
+bool checkable(double seconds) { return std::abs(seconds) < LARGEST_CHECKED_TIME; }
+
+void check_times(Checked& checked, const CueLimits& limits, const Cue& cue) {
+  double words_end = cue.words.front().end;
+  for (const tw::Word& word : cue.words) words_end = std::max(words_end, word.end);
+  const double gap = limits.min_gap_seconds();
+  expect(cue.start < cue.end, "a cue that does not end after it starts");
+  expect(cue.start >= checked.previous_end, "a cue that overlaps the one before it");
+  expect(cue.start >= cue.words.front().start, "a cue that starts before its first word");
+  if (!checkable(cue.start) || !checkable(words_end) || !checkable(checked.previous_end)) return;
+  expect(written_ms(cue.end) > written_ms(cue.start), "a cue of no length as written");
+  expect(cue.start - checked.previous_end >= gap - TOLERANCE, "a gap under the least gap");
+  expect(cue.end >= words_end - gap - TOLERANCE, "a cue that ends too long before its words");
+  expect(cue.words.size() == 1 ||
+             words_end - cue.words.front().start <= limits.max_cue_seconds + TOLERANCE,
+         "a cue of many words longer than --max-cue-seconds");
+}
+
+// The lines are the cue's words in order, each line joined as a line joins them, within the
+// limits unless a word is wider than a line.
+void check_lines(const CueLimits& limits, const Cue& cue) {
+  const std::span<const tw::Word> words(cue.words);
+  bool wide_word = false;
+  for (const tw::Word& word : words) wide_word |= display_width(word.text) > limits.max_line_chars;
+  expect(cue.lines.size() <= limits.max_lines || wide_word, "a cue with too many lines");
+  std::size_t next = 0;
+  for (const std::string& line : cue.lines) {
+    std::size_t end = next + 1;
+    while (end < words.size() && join_words(words.subspan(next, end - next)) != line) ++end;
+    expect(end <= words.size() && join_words(words.subspan(next, end - next)) == line,
+           "a line that is not the cue's next words");
+    expect(end - next == 1 || display_width(line) <= limits.max_line_chars,
+           "a line over the limit that is not a single word");
+    next = end;
+  }
+  expect(next == words.size(), "a cue whose lines leave out some of its words");
+}
+
 void take(Checked& checked, const CueLimits& limits, const Cue& cue) {
   expect(!cue.words.empty() && !cue.lines.empty(), "an empty cue");
-  expect(cue.start <= cue.end, "a cue that ends before it starts");
-  expect(cue.start >= checked.previous_end, "a cue that overlaps the one before it");
+  check_times(checked, limits, cue);
   checked.previous_end = cue.end;
-  expect(cue.lines.size() <= limits.max_lines, "a cue with too many lines");
-  // Lines break only between words: a line over the limit is one word alone (a blank inside a
-  // word, which the worker never writes, makes that unknowable).
-  const bool blank_in_a_word = std::ranges::any_of(
-      cue.words, [](const tw::Word& word) { return word.text.find(' ') != std::string::npos; });
-  for (const std::string& line : cue.lines) {
-    expect(blank_in_a_word || character_count(line) <= limits.max_line_chars ||
-               line.find(' ') == std::string::npos,
-           "a line over the limit that is not a single word");
-  }
-  std::string joined_lines, joined_words;
-  for (const std::string& line : cue.lines) {
-    joined_lines += (joined_lines.empty() ? "" : " ") + line;
-  }
+  check_lines(limits, cue);
   for (const tw::Word& word : cue.words) {
-    joined_words += (joined_words.empty() ? "" : " ") + word.text;
+    const bool same = checked.words_out < checked.words_in.size() &&
+                      checked.words_in[checked.words_out].text == word.text &&
+                      checked.words_in[checked.words_out].start == word.start &&
+                      checked.words_in[checked.words_out].end == word.end;
+    expect(same, "a word lost, repeated or out of order on its way to the cues");
+    ++checked.words_out;
   }
-  expect(joined_lines == joined_words, "the lines are not the cue's words");
-  checked.words_out += cue.words.size();
+  ReadCue written{written_ms(cue.start), written_ms(cue.end), {}};
+  for (const std::string& line : cue.lines) written.lines.push_back(without_controls(line));
+  checked.cues.push_back(std::move(written));
   for (std::size_t i = 0; i < checked.writers.size(); ++i) {
     checked.documents[i] += checked.writers[i]->cue(cue);
+  }
+}
+
+// "HH:MM:SS" + separator + "mmm", hours of two digits or more, in milliseconds.
+std::optional<std::int64_t> read_clock(std::string_view text, char separator) {
+  const std::size_t hours_end = text.find(':');
+  if (hours_end < 2 || hours_end == text.npos || text.size() != hours_end + 10) return std::nullopt;
+  const std::string pattern = std::string(hours_end, '9') + ":99:99" + separator + "999";
+  std::int64_t hours = 0, minutes = 0, seconds = 0, ms = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (pattern[i] != '9') {
+      if (text[i] != pattern[i]) return std::nullopt;
+      continue;
+    }
+    if (text[i] < '0' || text[i] > '9') return std::nullopt;
+    std::int64_t& field = i < hours_end       ? hours
+                          : i < hours_end + 3 ? minutes
+                          : i < hours_end + 6 ? seconds
+                                              : ms;
+    field = field * 10 + (text[i] - '0');
+  }
+  if (minutes > 59 || seconds > 59) return std::nullopt;
+  return ((hours * 60 + minutes) * 60 + seconds) * 1000 + ms;
+}
+
+// "START --> END"; nothing when the line is not a time line.
+std::optional<ReadCue> read_time_line(std::string_view line, char separator) {
+  const std::size_t arrow = line.find(" --> ");
+  if (arrow == line.npos) return std::nullopt;
+  const std::optional<std::int64_t> start = read_clock(line.substr(0, arrow), separator);
+  const std::optional<std::int64_t> end = read_clock(line.substr(arrow + 5), separator);
+  if (!start || !end) return std::nullopt;
+  return ReadCue{*start, *end, {}};
+}
+
+// A SubRip line as shown: no time line, no tag or ASS code; the U+200B after each "<", "{",
+// "\" and "--" (two hyphens at a time) taken out again.
+std::string srt_shown(std::string_view line) {
+  expect(line.find("-->") == line.npos && !read_time_line(line, ','), "a time line in SubRip text");
+  std::string shown;
+  for (std::size_t i = 0; i < line.size();) {
+    const char c = line[i++];
+    shown += c;
+    if (c == '<' || c == '{' || c == '\\' || (c == '-' && line.substr(0, i).ends_with("--"))) {
+      expect(line.substr(i).starts_with(ZERO_WIDTH_SPACE), "markup in SubRip text");
+      i += ZERO_WIDTH_SPACE.size();
+    }
+  }
+  return shown;
+}
+
+// A WebVTT line as shown: no "<" or ">", each "&" a reference to &, < or >.
+std::string vtt_shown(std::string_view line) {
+  expect(line.find_first_of("<>") == line.npos, "markup in WebVTT text");
+  std::string shown;
+  for (std::size_t at; (at = line.find('&')) != line.npos;) {
+    shown += line.substr(0, at);
+    line.remove_prefix(at);
+    bool known = false;
+    for (auto [reference, character] : {std::pair{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}}) {
+      if (!known && line.starts_with(reference)) {
+        known = true;
+        shown += character;
+        line.remove_prefix(std::string_view(reference).size());
+      }
+    }
+    expect(known, "a bare & in WebVTT text");
+  }
+  return shown + std::string(line);
+}
+
+// The cue blocks of a document: the text between blank lines, which no cue line can make.
+std::vector<ReadCue> read_blocks(std::string_view body, char separator, bool numbered,
+                                 std::string (*shown)(std::string_view)) {
+  std::vector<ReadCue> cues;
+  if (body.empty()) return cues;
+  for (const std::string& block : tw::fuzz::split_at(body, std::string_view("\n\n"))) {
+    std::vector<std::string> lines =
+        tw::fuzz::split_at(std::string_view(block), std::string_view("\n"));
+    if (numbered) {
+      expect(lines.front() == std::to_string(cues.size() + 1), "a cue number out of sequence");
+      lines.erase(lines.begin());
+    }
+    expect(lines.size() >= 2, "a cue without its time line or text");
+    std::optional<ReadCue> cue = read_time_line(lines.front(), separator);
+    expect(cue.has_value(), "a cue without its time line");
+    for (std::size_t i = 1; i < lines.size(); ++i) cue->lines.push_back(shown(lines[i]));
+    cues.push_back(std::move(*cue));
+  }
+  return cues;
+}
+
+// Both subtitle documents read back give the cues as written: their times to the millisecond,
+// each ending after it starts and none before the previous one ends, and their lines.
+void check_subtitle_text(const Checked& checked) {
+  const std::string& srt_text = checked.documents[SRT];
+  expect(srt_text.empty() || srt_text.ends_with("\n\n"), "SubRip not ended by a blank line");
+  const std::vector<ReadCue> from_srt =
+      read_blocks(std::string_view(srt_text).substr(0, srt_text.empty() ? 0 : srt_text.size() - 2),
+                  ',', true, srt_shown);
+  const std::string& vtt_text = checked.documents[VTT];
+  expect(vtt_text.starts_with("WEBVTT\n"), "WebVTT without its header");
+  std::string_view vtt_body = std::string_view(vtt_text).substr(7);
+  expect(vtt_body.empty() || (vtt_body.starts_with('\n') && vtt_body.ends_with('\n')),
+         "WebVTT cues not set apart by blank lines");
+  if (!vtt_body.empty()) vtt_body = vtt_body.substr(1, vtt_body.size() - 2);
+  const std::vector<ReadCue> from_vtt = read_blocks(vtt_body, '.', false, vtt_shown);
+
+  for (const std::vector<ReadCue>* read : {&from_srt, &from_vtt}) {
+    expect(read->size() == checked.cues.size(), "a subtitle document with other cues");
+    std::int64_t previous_end_ms = 0;
+    for (std::size_t i = 0; i < read->size(); ++i) {
+      const ReadCue& got = (*read)[i];
+      const ReadCue& want = checked.cues[i];
+      expect(got.start_ms == want.start_ms && got.end_ms == want.end_ms, "other cue times");
+      expect(got.lines == want.lines, "other cue lines");
+      expect(got.end_ms > got.start_ms || got.start_ms == LATEST_MS,
+             "a written cue that does not end after it starts");
+      expect(got.start_ms >= previous_end_ms, "a written cue that overlaps the one before it");
+      previous_end_ms = got.end_ms;
+    }
   }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size < 3) return 0;
+  if (size < LIMIT_BYTES) return 0;
   CueLimits limits;
   limits.max_line_chars = 1 + data[0] % 64;
   limits.max_lines = 1 + data[1] % 4;
   limits.max_cue_seconds = 0.1 * (1 + data[2]);
-  const std::string_view text = tw::fuzz::as_text(data + 3, size - 3);
+  limits.pause_seconds = 0.05 * data[3];
+  limits.fps = data[1] & 0x10 ? 25.0 : 24.0;
+  limits.cue_gap_frames = data[2] % 3;
+  limits.max_cps = data[0] & 0x40 ? 17.0 : 20.0;
+  const std::string_view text = tw::fuzz::as_text(data + LIMIT_BYTES, size - LIMIT_BYTES);
 
   Checked checked;
   for (Format format : {Format::srt, Format::vtt, Format::txt, Format::json}) {
@@ -85,19 +281,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!record || record->kind == RecordLine::Kind::worker_error) break;
     for (tw::Word& word : record->words) {
       expect(!word.text.empty() && tw::is_valid_utf8(word.text), "a word the worker never writes");
-      ++checked.words_in;
+      checked.words_in.push_back(word);
       for (const Cue& cue : cues.add(std::move(word))) take(checked, limits, cue);
     }
-    if (std::optional<Cue> cue = cues.reach(record->end)) take(checked, limits, *cue);
+    for (const Cue& cue : cues.reach(record->end)) take(checked, limits, cue);
   }
-  if (std::optional<Cue> cue = cues.finish()) take(checked, limits, *cue);
-  expect(checked.words_in == checked.words_out, "a word lost or repeated on its way to the cues");
+  for (const Cue& cue : cues.finish()) take(checked, limits, cue);
+  expect(checked.words_in.size() == checked.words_out, "a word lost on its way to the cues");
 
   for (std::size_t i = 0; i < checked.writers.size(); ++i) {
     checked.documents[i] += checked.writers[i]->end();
     expect(tw::is_valid_utf8(checked.documents[i]), "a document that is not UTF-8");
   }
-  const nlohmann::json json = nlohmann::json::parse(checked.documents[3], nullptr, false);
+  check_subtitle_text(checked);
+  const nlohmann::json json = nlohmann::json::parse(checked.documents[JSON], nullptr, false);
   expect(json.is_object() && json["cues"].is_array(), "the JSON document does not parse");
   return 0;
 }

@@ -13,11 +13,25 @@ packages=(
   python3 python3-onnx python3-numpy python3-pytest openssl
   clang-19 libclang-rt-19-dev parallel fonts-dejavu-core
   zip python3-pefile
+  libutf8proc-dev dpkg-dev
 )
 # npm comes with the machine's Node.js where there is one; Debian's own otherwise. Node.js also
 # runs the Node reference host's tests.
 command -v npm >/dev/null 2>&1 || packages+=(npm)
 command -v node >/dev/null 2>&1 || packages+=(nodejs)
+
+# Debian's source packages too, for the libraries the Windows build compiles itself.
+sources_list=/etc/apt/sources.list.d/debian-bookworm-src.sources
+if [ ! -f "$sources_list" ]; then
+  cat > "$sources_list" <<'EOF'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOF
+  apt-get update -qq
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -52,3 +66,27 @@ while read -r spec integrity; do
   rm -rf "$work"
   echo "setup: $spec unpacked into ${dest#$root/}"
 done < "$root/scripts/third_party.lock"
+
+# Debian source packages, pinned: every file checked against its recorded sha256, then unpacked
+# with Debian's patches into third_party/NAME-UPSTREAM_VERSION for CMake to compile.
+lock="$root/scripts/debian_sources.lock"
+for spec in $(awk '!/^#/ && NF == 3 { print $1 }' "$lock" | sort -u); do
+  name=${spec%=*}
+  version=${spec#*=}
+  dest="$third_party/$name-${version%-*}"
+  expected=$(awk -v s="$spec" '$1 == s { print $3 "  " $2 }' "$lock")
+  [ -f "$dest/.verified" ] && [ "$(cat "$dest/.verified")" = "$expected" ] && continue
+  work=$(mktemp -d)
+  chmod 755 "$work"  # apt's download user writes there
+  (cd "$work" && apt-get source -qq --download-only "$spec" >/dev/null)
+  if ! (cd "$work" && echo "$expected" | sha256sum --check --quiet --strict); then
+    echo "setup: $spec does not match its recorded sha256" >&2
+    rm -rf "$work"; exit 1
+  fi
+  rm -rf "$dest"
+  dpkg-source --no-check -x "$work/$name"_*.dsc "$dest" >/dev/null
+  rm -f "$third_party/$name"_*.orig.tar.*  # the copy dpkg-source leaves beside the tree
+  echo "$expected" > "$dest/.verified"
+  rm -rf "$work"
+  echo "setup: $spec unpacked into ${dest#$root/}"
+done

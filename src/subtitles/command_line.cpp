@@ -33,8 +33,15 @@ Result<double> seconds_value(std::string_view value) {
   return seconds;
 }
 
+Result<double> milliseconds_value(std::string_view value) {
+  Result<std::uint64_t> ms = parse_unsigned(value);
+  if (!ms) return fail(std::move(ms.error()));
+  return static_cast<double>(*ms) * SECONDS_PER_MS;
+}
+
 // Sets one option from its value; the error is the reason, without the option's name.
 Status apply(Options& options, std::string_view option, std::string_view value) {
+  CueLimits& limits = options.limits;
   if (option == "--format") {
     Result<Format> format = format_named(value);
     if (!format) return fail(std::move(format.error()));
@@ -42,30 +49,71 @@ Status apply(Options& options, std::string_view option, std::string_view value) 
   } else if (option == "--max-line-chars" || option == "--max-lines") {
     Result<std::uint64_t> count = count_value(value);
     if (!count) return fail(std::move(count.error()));
-    (option == "--max-lines" ? options.limits.max_lines : options.limits.max_line_chars) = *count;
-  } else if (option == "--max-cue-seconds") {
-    Result<double> seconds = seconds_value(value);
+    (option == "--max-lines" ? limits.max_lines : limits.max_line_chars) = *count;
+  } else if (option == "--cue-gap-frames") {
+    Result<std::uint64_t> frames = parse_unsigned(value);
+    if (!frames) return fail(std::move(frames.error()));
+    limits.cue_gap_frames = *frames;
+  } else if (option == "--max-cue-seconds" || option == "--min-cue-seconds" ||
+             option == "--max-cps" || option == "--fps") {
+    Result<double> number = seconds_value(value);
+    if (!number) return fail(std::move(number.error()));
+    (option == "--max-cue-seconds"   ? limits.max_cue_seconds
+     : option == "--min-cue-seconds" ? limits.min_cue_seconds
+     : option == "--max-cps"         ? limits.max_cps
+                                     : limits.fps) = *number;
+  } else if (option == "--pause-ms" || option == "--min-gap-ms" || option == "--close-gap-ms") {
+    Result<double> seconds = milliseconds_value(value);
     if (!seconds) return fail(std::move(seconds.error()));
-    options.limits.max_cue_seconds = *seconds;
-  } else if (option == "--min-gap-ms") {
-    Result<std::uint64_t> ms = parse_unsigned(value);
-    if (!ms) return fail(std::move(ms.error()));
-    options.limits.pause_seconds = static_cast<double>(*ms) * SECONDS_PER_MS;
+    (option == "--close-gap-ms" ? limits.close_gap_seconds : limits.pause_seconds) = *seconds;
+  } else if (option == "--report") {
+    options.report = std::string(value);
+  } else if (option == "--style") {
+    // Applied before the walk; here only checked.
+    if (Result<CueLimits> style = style_named(value); !style) return fail(std::move(style.error()));
   } else {
     options.output = std::string(value);
   }
   return {};
 }
 
+constexpr std::string_view VALUE_OPTIONS[] = {
+    "--format",          "--style",    "--max-line-chars", "--max-lines",
+    "--max-cue-seconds", "--pause-ms", "--min-gap-ms",     "--max-cps",
+    "--min-cue-seconds", "--fps",      "--cue-gap-frames", "--close-gap-ms",
+    "--report",          "--output"};
+
 bool takes_value(std::string_view argument) {
-  return argument == "--format" || argument == "--max-line-chars" || argument == "--max-lines" ||
-         argument == "--max-cue-seconds" || argument == "--min-gap-ms" || argument == "--output";
+  for (std::string_view option : VALUE_OPTIONS) {
+    if (argument == option) return true;
+  }
+  return false;
+}
+
+// The limits of the last valid --style, so the other options change them wherever they stand.
+CueLimits starting_limits(std::span<const std::string> arguments) {
+  CueLimits limits;
+  for (std::size_t next = 0; next + 1 < arguments.size(); ++next) {
+    if (!takes_value(arguments[next])) continue;
+    if (arguments[next] == "--style") {
+      if (Result<CueLimits> style = style_named(arguments[next + 1])) limits = *style;
+    }
+    ++next;
+  }
+  return limits;
 }
 
 }  // namespace
 
+Result<CueLimits> style_named(std::string_view name) {
+  if (name == "netflix") return CueLimits{};
+  if (name == "bbc") return CueLimits{.max_line_chars = 37, .fps = 25.0};
+  return fail("unknown style " + std::string(name) + " (netflix or bbc)");
+}
+
 Result<Options> parse_command_line(std::span<const std::string> arguments) {
   Options options;
+  options.limits = starting_limits(arguments);
   for (std::size_t next = 0; next < arguments.size();) {
     const std::string& argument = arguments[next++];
     if (takes_value(argument)) {

@@ -1,8 +1,11 @@
 #pragma once
 // The command line of transcribe-subtitles:
-//   [--format srt|vtt|txt|json] [--max-line-chars N] [--max-lines N] [--max-cue-seconds S]
-//   [--min-gap-ms M] [--output FILE] [INPUT]
-// An option given twice keeps its later value; INPUT absent or "-" is standard input.
+//   [--format srt|vtt|txt|json] [--style netflix|bbc] [--max-line-chars N] [--max-lines N]
+//   [--max-cue-seconds S] [--pause-ms M] [--max-cps C] [--min-cue-seconds S] [--fps F]
+//   [--cue-gap-frames N] [--close-gap-ms M] [--report FILE|-] [--output FILE] [INPUT]
+// An option given twice keeps its later value; --style sets the limits that the other options
+// then change, wherever it stands. --min-gap-ms is the old name of --pause-ms. INPUT absent or
+// "-" is standard input.
 
 #include <optional>
 #include <span>
@@ -19,13 +22,20 @@ struct Options {
   CueLimits limits;
   std::optional<std::string> output;
   std::optional<std::string> input;
+  std::optional<std::string> report;  // "-" for standard error
   bool help = false;
 };
 
 inline constexpr const char* USAGE =
-    "usage: transcribe-subtitles [--format srt|vtt|txt|json] [--max-line-chars N] [--max-lines N]\n"
-    "                            [--max-cue-seconds S] [--min-gap-ms M] [--output FILE] [INPUT]\n"
+    "usage: transcribe-subtitles [--format srt|vtt|txt|json] [--style netflix|bbc]\n"
+    "         [--max-line-chars N] [--max-lines N] [--max-cue-seconds S] [--pause-ms M]\n"
+    "         [--max-cps C] [--min-cue-seconds S] [--fps F] [--cue-gap-frames N]\n"
+    "         [--close-gap-ms M] [--report FILE|-] [--output FILE] [INPUT]\n"
     "Reads transcribe-worker's records (INPUT, or standard input) and writes one document.\n";
+
+// The limits of a style: "netflix" (the Netflix Timed Text Style Guide, adult English) or
+// "bbc" (the BBC Subtitle Guidelines: 37 characters a line, 25 frames a second).
+Result<CueLimits> style_named(std::string_view name);
 
 // `arguments` are the process's arguments after the program path, in UTF-8.
 Result<Options> parse_command_line(std::span<const std::string> arguments);

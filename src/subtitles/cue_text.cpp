@@ -19,10 +19,14 @@ void append_padded(std::string& out, std::int64_t value, std::size_t digits) {
   out += text;
 }
 
+std::int64_t clock_milliseconds(double seconds) {
+  return std::llround(std::clamp(seconds, 0.0, LATEST_SECONDS) * 1000.0);
+}
+
 }  // namespace
 
 std::string clock_time(double seconds, char separator) {
-  const std::int64_t ms = std::llround(std::clamp(seconds, 0.0, LATEST_SECONDS) * 1000.0);
+  const std::int64_t ms = clock_milliseconds(seconds);
   std::string text;
   append_padded(text, ms / MS_PER_HOUR, 2);
   text += ':';
@@ -32,6 +36,11 @@ std::string clock_time(double seconds, char separator) {
   text += separator;
   append_padded(text, ms % MS_PER_SECOND, 3);
   return text;
+}
+
+double next_millisecond(double seconds) {
+  // A whole count of milliseconds divided by 1000 reads back as the same count.
+  return static_cast<double>(clock_milliseconds(seconds) + 1) / 1000.0;
 }
 
 std::string one_line(std::string_view text) {

@@ -19,13 +19,14 @@ class DocumentWriter {
   virtual std::string end() { return {}; }
 };
 
-// SubRip: numbered cues, "00:01:02,345 --> 00:01:04,000", the lines, a blank line.
+// SubRip: numbered cues, "00:01:02,345 --> 00:01:04,000", the lines, a blank line; a U+200B
+// after every "<", "{", "\" and "--" of the text keeps it from being markup or a time line.
 std::unique_ptr<DocumentWriter> make_srt_writer();
 // WebVTT: the "WEBVTT" header, then cues timed "00:01:02.345 --> 00:01:04.000", the lines with
 // &, < and > escaped.
 std::unique_ptr<DocumentWriter> make_vtt_writer();
-// Plain text: the words joined by blanks, a blank line between paragraphs (a paragraph ends at
-// a pause of PARAGRAPH_PAUSE_SECONDS or more).
+// Plain text: the words joined by blanks (none between words of Chinese or Japanese), a blank
+// line between paragraphs (a paragraph ends at a pause of PARAGRAPH_PAUSE_SECONDS or more).
 std::unique_ptr<DocumentWriter> make_text_writer();
 // One JSON document, a cue per line: {"cues":[{"end":..,"lines":[..],"start":..,"words":[..]}]}
 // with numbers and strings in the records' own forms.

@@ -1,12 +1,10 @@
 #include "subtitles/input.h"
 
 #include <array>
-#include <cerrno>
-#include <fstream>
 #include <memory>
-#include <system_error>
 #include <utility>
 
+#include "core/platform/file_reader.h"
 #include "core/platform/paths.h"
 #include "core/platform/std_streams.h"
 
@@ -14,10 +12,11 @@ namespace tw::subtitles {
 namespace {
 
 constexpr std::size_t READ_CHUNK_BYTES = 64 * 1024;
+constexpr const char* STANDARD_INPUT = "standard input";
 
 }  // namespace
 
-std::optional<std::string> LineReader::next() {
+Result<std::optional<std::string>> LineReader::next() {
   for (;;) {
     const std::size_t line_end = buffered_.find('\n', line_start_);
     if (line_end != std::string::npos) {
@@ -33,26 +32,39 @@ std::optional<std::string> LineReader::next() {
       return std::exchange(buffered_, {});
     }
     std::array<char, READ_CHUNK_BYTES> chunk;
-    const std::size_t got = read_some_(chunk);
-    if (got == 0) ended_ = true;
-    buffered_.append(chunk.data(), got);
+    Result<std::size_t> got = read_some_(chunk);
+    if (!got) {
+      ended_ = true;
+      buffered_.clear();
+      return fail(std::move(got.error()));
+    }
+    if (*got == 0) ended_ = true;
+    buffered_.append(chunk.data(), *got);
   }
 }
 
-Result<LineReader> open_input(const std::optional<std::string>& path) {
-  if (!path || *path == "-") return LineReader(read_stdin);
-  // A directory opens as a stream on some systems and then reads as empty.
+Result<Input> open_input(const std::optional<std::string>& path) {
+  if (!path || *path == "-") {
+    LineReader lines([](std::span<char> buffer) -> Result<std::size_t> {
+      Result<std::size_t> got = read_stdin_or_error(buffer);
+      if (!got) return fail(std::string("cannot read ") + STANDARD_INPUT, std::move(got.error()));
+      return got;
+    });
+    return Input{std::move(lines), STANDARD_INPUT, stdin_identity()};
+  }
+  // A directory opens for reading on some systems and then fails at the first read.
   if (is_existing_directory(utf8_path(*path))) {
     return fail("cannot read " + *path, Error("it is a folder"));
   }
-  auto file = std::make_shared<std::ifstream>(utf8_path(*path), std::ios::binary);
-  if (!*file) {
-    return fail("cannot read " + *path, Error(std::generic_category().message(errno)));
-  }
-  return LineReader([file](std::span<char> buffer) -> std::size_t {
-    file->read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    return static_cast<std::size_t>(file->gcount());
+  Result<FileReader> opened = FileReader::open(*path);
+  if (!opened) return fail("cannot read " + *path, std::move(opened.error()));
+  auto file = std::make_shared<FileReader>(std::move(*opened));
+  LineReader lines([file, name = *path](std::span<char> buffer) -> Result<std::size_t> {
+    Result<std::size_t> got = file->read_some(buffer);
+    if (!got) return fail("cannot read " + name, std::move(got.error()));
+    return got;
   });
+  return Input{std::move(lines), *path, file_identity(*path)};
 }
 
 }  // namespace tw::subtitles

@@ -8,7 +8,6 @@
 
 #include "core/json/json_number.h"
 #include "core/json/json_writer.h"
-#include "core/text/white_space.h"
 
 namespace tw::subtitles {
 namespace {
@@ -47,7 +46,8 @@ std::optional<RecordLine> words_record(const nlohmann::json& object) {
 std::optional<RecordLine> parse_record(std::string_view line) {
   nlohmann::json value = nlohmann::json::parse(line, nullptr, false);
   if (!value.is_object()) return std::nullopt;
-  if (value.size() == 1 && value.contains("ready") && value["ready"] == true) {
+  // Keys beyond the worker's are ignored, in the ready record as in the others.
+  if (!value.contains("words") && value.contains("ready") && value["ready"] == true) {
     RecordLine ready;
     ready.kind = RecordLine::Kind::ready;
     return ready;
@@ -74,7 +74,7 @@ Result<RecordLine> RecordReader::read(std::string_view line) {
     failure.reason = line.substr(ERROR_LINE_PREFIX.size());
     return failure;
   }
-  if (trim_unicode_white_space(line).empty()) return RecordLine{};
+  if (!line.starts_with('{')) return RecordLine{};
   std::optional<RecordLine> record = parse_record(line);
   if (!record) return fail(where, Error("not a record"));
   if (Status order = check_order(*record); !order) return fail(where, std::move(order.error()));

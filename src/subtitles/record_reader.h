@@ -1,7 +1,9 @@
 #pragma once
 // Reads the worker's standard output one line at a time: the ready record, words records, and
-// the "error: " line of a failed run when its standard error was passed along. A line is
-// either read whole or refused whole, so nothing of a bad line reaches the cues.
+// the "error: " line of a failed run when its standard error was passed along. Any other line
+// that does not begin with "{" is a diagnostic passed along with it (the library's log, wine's
+// messages) and is skipped. A line is either read whole or refused whole, so nothing of a bad
+// line reaches the cues.
 
 #include <cstddef>
 #include <limits>
@@ -15,19 +17,23 @@
 namespace tw::subtitles {
 
 struct RecordLine {
-  enum class Kind { blank, ready, words, worker_error };
-  Kind kind = Kind::blank;
-  double end = 0.0;         // words: the end of the audio covered so far
-  std::vector<Word> words;  // words: in order
-  std::string reason;       // worker_error: the text after "error: "
+  enum class Kind { skipped, ready, words, worker_error };
+  Kind kind = Kind::skipped;  // skipped: a blank line or a diagnostic
+  double end = 0.0;           // words: the end of the audio covered so far
+  std::vector<Word> words;    // words: in order
+  std::string reason;         // worker_error: the text after "error: "
 };
 
 class RecordReader {
  public:
-  // The next line, without its line feed. Refuses a line that is not a record and a record
-  // out of order (a second or late ready record, an end before the previous record's end, a
-  // word that starts before the word before it or ends before it starts).
+  // The next line, without its line feed. Refuses a line that begins with "{" and is not a
+  // record, and a record out of order (a second or late ready record, an end before the
+  // previous record's end, a word that starts before the word before it or ends before it
+  // starts).
   Result<RecordLine> read(std::string_view line);
+
+  // Whether any line so far was a record (ready or words).
+  bool any_record() const { return any_record_; }
 
  private:
   Status check_order(const RecordLine& record) const;

@@ -3,12 +3,15 @@
 #include <optional>
 #include <utility>
 
+#include "core/platform/file_identity.h"
+#include "core/platform/std_streams.h"
 #include "core/text/white_space.h"
 #include "subtitles/command_line.h"
 #include "subtitles/cue_builder.h"
 #include "subtitles/document_writer.h"
 #include "subtitles/input.h"
 #include "subtitles/output.h"
+#include "subtitles/quality_report.h"
 #include "subtitles/record_reader.h"
 
 namespace tw::subtitles {
@@ -19,40 +22,49 @@ namespace {
 constexpr std::size_t MAX_REASON_BYTES = 64 * 1024;
 
 Error worker_failure(std::string reason, LineReader& lines) {
-  while (std::optional<std::string> line = lines.next()) {
-    if (reason.size() < MAX_REASON_BYTES) reason += '\n' + *line;
+  // A read error here only cuts the reason short: the worker's failure is the news.
+  for (Result<std::optional<std::string>> line; (line = lines.next()) && *line;) {
+    if (reason.size() < MAX_REASON_BYTES) reason += '\n' + **line;
   }
   return Error("transcription failed", Error(std::string(trim_unicode_white_space(reason))));
 }
 
 class Document {
  public:
-  Document(Output output, Format format, const CueLimits& limits)
-      : output_(std::move(output)), writer_(make_writer(format)), cues_(limits) {}
+  Document(Output output, Format format, const CueLimits& limits, bool report)
+      : output_(std::move(output)), writer_(make_writer(format)), cues_(limits) {
+    if (report) report_.emplace(limits);
+  }
 
   Status begin() { return write(writer_->begin()); }
 
   Status add(const RecordLine& record) {
     for (const Word& word : record.words) {
-      for (const Cue& cue : cues_.add(word)) {
-        if (Status written = write(writer_->cue(cue)); !written) return written;
-      }
+      if (Status written = write_cues(cues_.add(word)); !written) return written;
     }
-    if (std::optional<Cue> cue = cues_.reach(record.end)) return write(writer_->cue(*cue));
-    return {};
+    return write_cues(cues_.reach(record.end));
   }
 
-  // The open cue and the document's end: what was read makes a complete document.
+  // The open cues and the document's end: what was read makes a complete document.
   Status end() {
-    if (std::optional<Cue> cue = cues_.finish()) {
-      if (Status written = write(writer_->cue(*cue)); !written) return written;
-    }
+    if (Status written = write_cues(cues_.finish()); !written) return written;
     return write(writer_->end());
   }
+
+  // The quality report of the cues written, if one was asked for.
+  std::string report() { return report_ ? report_->text() : std::string(); }
 
   bool output_failed() const { return output_failed_; }
 
  private:
+  Status write_cues(const std::vector<Cue>& cues) {
+    for (const Cue& cue : cues) {
+      if (Status written = write(writer_->cue(cue)); !written) return written;
+      if (report_) report_->add(cue);
+    }
+    return {};
+  }
+
   Status write(const std::string& text) {
     Status written = output_.write(text);
     if (!written) output_failed_ = true;
@@ -63,18 +75,42 @@ class Document {
   bool output_failed_ = false;
   std::unique_ptr<DocumentWriter> writer_;
   CueBuilder cues_;
+  std::optional<QualityReport> report_;
 };
 
-// Feeds every record to the document; the first bad line or output failure ends the reading.
-Status read_records(LineReader& lines, Document& document) {
+// The report goes to its file, or to standard error for "-".
+Status write_report(std::optional<Output>& file, const std::string& text) {
+  if (!file) {
+    write_stderr(text);
+    return {};
+  }
+  return file->write(text);
+}
+
+// Feeds every record to the document; the first bad line, read error or output failure ends
+// the reading. Input without a single record is not the worker's output.
+Status read_records(Input& input, Document& document) {
   RecordReader reader;
-  while (std::optional<std::string> line = lines.next()) {
-    Result<RecordLine> record = reader.read(*line);
+  for (;;) {
+    Result<std::optional<std::string>> line = input.lines.next();
+    if (!line) return fail(std::move(line.error()));
+    if (!*line) break;
+    Result<RecordLine> record = reader.read(**line);
     if (!record) return fail(std::move(record.error()));
     if (record->kind == RecordLine::Kind::worker_error) {
-      return fail(worker_failure(std::move(record->reason), lines));
+      return fail(worker_failure(std::move(record->reason), input.lines));
     }
     if (Status added = document.add(*record); !added) return added;
+  }
+  if (!reader.any_record()) return fail("no records in " + input.name);
+  return {};
+}
+
+// Opening the output empties it: it must not be the file the records are still to be read
+// from, whatever name reaches it.
+Status check_not_input(const std::optional<std::string>& output, const Input& input) {
+  if (output && input.identity && file_identity(*output) == input.identity) {
+    return fail("cannot write " + *output, Error("it is the input"));
   }
   return {};
 }
@@ -88,17 +124,31 @@ Status run(std::span<const std::string> arguments) {
     Result<Output> standard_output = Output::open(std::nullopt);
     return standard_output->write(USAGE);
   }
-  Result<LineReader> lines = open_input(options->input);
-  if (!lines) return fail(std::move(lines.error()));
+  Result<Input> input = open_input(options->input);
+  if (!input) return fail(std::move(input.error()));
+  if (Status apart = check_not_input(options->output, *input); !apart) return apart;
+  std::optional<Output> report_file;
+  if (options->report && *options->report != "-") {
+    if (Status apart = check_not_input(options->report, *input); !apart) return apart;
+    Result<Output> opened = Output::open(options->report);
+    if (!opened) return fail(std::move(opened.error()));
+    report_file = std::move(*opened);
+  }
   Result<Output> output = Output::open(options->output);
   if (!output) return fail(std::move(output.error()));
 
-  Document document(std::move(*output), options->format, options->limits);
+  Document document(std::move(*output), options->format, options->limits,
+                    options->report.has_value());
   if (Status begun = document.begin(); !begun) return begun;
-  Status read = read_records(*lines, document);
+  Status read = read_records(*input, document);
   if (document.output_failed()) return read;
   // Bad input still ends the document, so the cues written before it stay a valid file.
   if (Status ended = document.end(); !ended) return ended;
+  if (options->report) {
+    if (Status reported = write_report(report_file, document.report()); !reported) {
+      return reported;
+    }
+  }
   return read;
 }
 

@@ -1,9 +1,11 @@
-// Plain text: the words joined by blanks, paragraphs separated by a blank line, a line feed at
-// the end. Paragraphs follow the pauses between words, whatever the cues are.
+// Plain text: the words joined by blanks (none between words of Chinese or Japanese), paragraphs
+// separated by a blank line, a line feed at the end. Paragraphs follow the pauses between words,
+// whatever the cues are.
 #include <algorithm>
 #include <optional>
 
 #include "subtitles/cue_text.h"
+#include "subtitles/display_width.h"
 #include "subtitles/document_writer.h"
 
 namespace tw::subtitles {
@@ -14,7 +16,12 @@ class TextWriter : public DocumentWriter {
   std::string cue(const Cue& cue) override {
     std::string text;
     for (const Word& word : cue.words) {
-      if (last_end_) text += word.start - *last_end_ >= PARAGRAPH_PAUSE_SECONDS ? "\n\n" : " ";
+      if (last_end_ && word.start - *last_end_ >= PARAGRAPH_PAUSE_SECONDS) {
+        text += "\n\n";
+      } else if (last_end_ && !joins_without_blank(last_text_, word.text)) {
+        text += ' ';
+      }
+      last_text_ = word.text;
       text += one_line(word.text);
       last_end_ = last_end_ ? std::max(*last_end_, word.end) : word.end;
     }
@@ -25,6 +32,7 @@ class TextWriter : public DocumentWriter {
 
  private:
   std::optional<double> last_end_;  // the latest word end so far; none before the first word
+  std::string last_text_;
 };
 
 }  // namespace

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "core/json/json_number.h"
+#include "subtitles/timing_pass.h"
+#include "subtitles/word_kinds.h"
 
 namespace tw::subtitles {
 namespace {
@@ -23,21 +25,23 @@ std::vector<std::string> build(const CueLimits& limits, const std::vector<Step>&
   CueBuilder builder(limits);
   std::vector<std::string> out;
   auto note = [&](const Cue& cue, const std::string& when) {
-    std::string text = "@" + when + " " + json_number(cue.start) + "-" + json_number(cue.end);
+    char times[64];
+    std::snprintf(times, sizeof times, " %.3f-%.3f", cue.start, cue.end);
+    std::string text = "@" + when + times;
     for (std::size_t i = 0; i < cue.lines.size(); ++i) text += (i ? "|" : " ") + cue.lines[i];
     out.push_back(text);
   };
   for (std::size_t i = 0; i < steps.size(); ++i) {
     const Step& step = steps[i];
     if (step.text.empty()) {
-      if (auto cue = builder.reach(step.start)) note(*cue, std::to_string(i));
+      for (const Cue& cue : builder.reach(step.start)) note(cue, std::to_string(i));
     } else {
       for (const Cue& cue : builder.add(Word{step.text, step.start, step.end})) {
         note(cue, std::to_string(i));
       }
     }
   }
-  if (auto cue = builder.finish()) note(*cue, "end");
+  for (const Cue& cue : builder.finish()) note(cue, "end");
   return out;
 }
 
@@ -51,44 +55,77 @@ struct BuildCase {
 TEST(CueBuilder, EndsCuesAtSentencesPausesAndLimits) {
   const CueLimits narrow{.max_line_chars = 9, .max_lines = 2};
   const BuildCase cases[] = {
-      {"a sentence end closes the cue at once",
+      {"a sentence end closes the cue at the next word, the least gap (2 frames) before it",
        {},
        {{"Hello", 0.0, 0.5}, {"world.", 0.5, 1.0}, {"Next", 1.0, 1.5}},
-       {"@1 0.0-1.0 Hello world.", "@end 1.0-1.5 Next"}},
-      {"a closing quote or bracket after the end still ends it",
+       {"@2 0.000-0.917 Hello world.", "@end 1.000-1.833 Next"}},
+      {"short sentences share a cue rather than flash; closing quotes and brackets still end one",
        {},
        {{"\"Yes!\"", 0.0, 0.5}, {"(no.)", 0.5, 1.0}, {"\u00BFqu\u00E9?", 1.0, 1.5}},
-       {"@0 0.0-0.5 \"Yes!\"", "@1 0.5-1.0 (no.)", "@2 1.0-1.5 \u00BFqu\u00E9?"}},
+       {"@2 0.000-0.917 \"Yes!\" (no.)", "@end 1.000-1.833 \u00BFqu\u00E9?"}},
       {"a pause longer than the threshold ends the cue; one of exactly that length does not",
        {.pause_seconds = 0.5},
+       {{"one", 0.0, 0.5},
+        {"two", 0.5, 1.0},
+        {"three", 1.5, 2.0},
+        {"four", 2.75, 3.0},
+        {"five", 3, 3.5},
+        {"six", 3.5, 4}},
+       {"@end 0.000-2.000 one two three", "@end 2.750-4.000 four five six"}},
+      {"but not when it would leave a stray word",
+       {.pause_seconds = 0.5},
        {{"a", 0.0, 1.0}, {"b", 1.5, 2.0}, {"c", 2.75, 3.0}},
-       {"@2 0.0-2.0 a b", "@end 2.75-3.0 c"}},
-      {"lines break between words, and a full cue ends before the word that does not fit",
+       {"@end 0.000-3.000 a b c"}},
+      {"lines break between words, and the words spread over cues without a one-word tail",
        narrow,
        {{"aaaa", 0, 1}, {"bbbb", 1, 2}, {"cccc", 2, 3}, {"dddd", 3, 4}, {"ee", 4, 5}},
-       {"@4 0.0-4.0 aaaa bbbb|cccc dddd", "@end 4.0-5.0 ee"}},
+       {"@end 0.000-1.917 aaaa bbbb", "@end 2.000-5.000 cccc|dddd ee"}},
       {"a word longer than a line gets a line of its own, never split",
        narrow,
        {{"hi", 0, 1}, {"abcdefghijkl", 1, 2}, {"yo", 2, 3}, {"mnopqrstuvwxyz", 3, 4}},
-       {"@2 0.0-2.0 hi|abcdefghijkl", "@end 2.0-4.0 yo|mnopqrstuvwxyz"}},
+       {"@end 0.000-1.917 hi|abcdefghijkl", "@end 2.000-4.000 yo|mnopqrstuvwxyz"}},
       {"characters are counted, not bytes",
        narrow,
        {{"\u00E9t\u00E9", 0, 1}, {"\u00E0\u00E9\u00FC", 1, 2}, {"x", 2, 3}},
-       {"@end 0.0-3.0 \u00E9t\u00E9 \u00E0\u00E9\u00FC x"}},
-      {"a word that would make the cue longer than its limit starts the next one",
+       {"@end 0.000-3.000 \u00E9t\u00E9 \u00E0\u00E9\u00FC x"}},
+      {"no cue longer than its limit, and no half-second word left alone",
        {.max_cue_seconds = 3.0},
        {{"a", 0, 1}, {"b", 1, 3}, {"c", 3, 3.5}, {"d", 3.5, 7}},
-       {"@2 0.0-3.0 a b", "@3 3.0-3.5 c", "@end 3.5-7.0 d"}},
-      {"a cue never starts before the one before it ends, nor ends before it starts",
+       {"@end 0.000-0.917 a", "@end 1.000-3.417 b c", "@end 3.500-7.000 d"}},
+      {"a cue whose words overlap the next keeps the gap: it ends 2 frames before its words do",
        {.pause_seconds = 0.5},
        {{"long.", 0, 5}, {"x", 4, 4.5}, {"y", 4.5, 6}},
-       {"@0 0.0-5.0 long.", "@end 5.0-6.0 x y"}},
-      {"the end of the covered audio finalizes a cue once a pause or its length is certain",
+       {"@1 0.000-4.917 long.", "@end 5.000-6.000 x y"}},
+      {"words of no length or overlapping the cue before still give cues a frame long, apart",
+       {.max_line_chars = 2, .max_lines = 1},
+       {{"a.", 5, 5}, {"b", 4, 5}, {"c.", 5, 5}, {"d", -2, -1}},
+       {"@end 5.000-5.042 a.", "@end 5.125-5.167 b", "@end 5.250-5.292 c.", "@end 5.375-6.208 d"}},
+      {"a gap under 0.5 s is closed down to 2 frames",
+       {},
+       {{"One", 0, 0.5}, {"two.", 0.5, 1.0}, {"Three", 1.3, 1.8}, {"four.", 1.8, 2.2}},
+       {"@2 0.000-1.217 One two.", "@end 1.300-2.200 Three four."}},
+      {"a fast cue stays up into the silence after it until it can be read at 20 characters a "
+       "second",
+       {},
+       {{"Everybody", 0, 0.4}, {"understood", 0.4, 0.8}, {"everything.", 0.8, 1.2}, {"", 5}},
+       {"@3 0.000-1.600 Everybody understood everything."}},
+      {"the end of the covered audio finalizes a cue once a 2 s silence and its end are certain",
        {.max_cue_seconds = 3.0, .pause_seconds = 0.5},
-       {{"a", 0, 1}, {"", 1.5}, {"", 1.75}, {"b", 2, 2.5}, {"", 3.5}, {"c", 3.5, 4}},
-       {"@2 0.0-1.0 a", "@4 2.0-2.5 b", "@end 3.5-4.0 c"}},
+       {{"a", 0, 1}, {"", 2.5}, {"", 3.5}, {"b", 4, 4.5}, {"", 6.75}, {"c", 7, 7.5}},
+       {"@2 0.000-1.000 a", "@4 4.000-4.833 b", "@end 7.000-7.833 c"}},
   };
   for (const BuildCase& c : cases) EXPECT_EQ(build(c.limits, c.steps), c.cues) << c.behaviour;
+}
+
+TEST(CueBuilder, JoinsACueTooShortToShowWithTheNextWhenBothFit) {
+  TimingPass timing({});
+  EXPECT_TRUE(timing.add({.lines = {"a."}, .words = {{"a.", 0.0, 0.2}}}).empty());
+  EXPECT_TRUE(timing.add({.lines = {"b"}, .words = {{"b", 0.3, 0.5}}}).empty());
+  std::optional<Cue> joined = timing.finish();
+  ASSERT_TRUE(joined);
+  EXPECT_EQ(joined->lines, std::vector<std::string>{"a. b"});
+  EXPECT_EQ(joined->start, 0.0);
+  EXPECT_DOUBLE_EQ(joined->end, 5.0 / 6.0);
 }
 
 TEST(CueBuilder, TellsSentenceEnds) {

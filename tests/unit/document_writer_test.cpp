@@ -26,8 +26,13 @@ TEST(DocumentWriter, WritesEachFormatsSyntax) {
       {4.0, 36001.5, {"a\tb"}, {{"a\tb", 4.0, 36001.5}}},
   };
   EXPECT_EQ(document(Format::srt, cues),
-            "1\n00:00:00,480 --> 00:00:01,681\nTom & <Jerry>\nrun\n\n"
+            "1\n00:00:00,480 --> 00:00:01,681\nTom & <\u200BJerry>\nrun\n\n"
             "2\n00:00:04,000 --> 10:00:01,500\na b\n\n");
+  // No word is markup in SubRip, nor a time line.
+  const Cue markup = {1.0, 2.0, {"1 --> 00:00:02,000 ---> a<b>c", "{\\i1} \\N"}, {}};
+  EXPECT_EQ(document(Format::srt, {markup}),
+            "1\n00:00:01,000 --> 00:00:02,000\n1 --\u200B> 00:00:02,000 --\u200B-> "
+            "a<\u200Bb>c\n{\u200B\\\u200Bi1} \\\u200BN\n\n");
   EXPECT_EQ(document(Format::vtt, cues),
             "WEBVTT\n\n00:00:00.480 --> 00:00:01.681\nTom &amp; &lt;Jerry&gt;\nrun\n"
             "\n00:00:04.000 --> 10:00:01.500\na b\n");
@@ -48,6 +53,8 @@ TEST(DocumentWriter, WritesClockTimesToTheMillisecond) {
   EXPECT_EQ(clock_time(3599.9996, '.'), "01:00:00.000");
   EXPECT_EQ(clock_time(360000.25, '.'), "100:00:00.250");
   EXPECT_EQ(clock_time(-0.5, ','), "00:00:00,000");
+  EXPECT_EQ(clock_time(next_millisecond(5.0006), ','), "00:00:05,002");
+  EXPECT_EQ(clock_time(next_millisecond(-0.5), ','), "00:00:00,001");
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 namespace tw::subtitles {
 namespace {
 
-// What the reader makes of each line: "ready", "blank", "words COUNT END", "worker: REASON" or
+// What the reader makes of each line: "ready", "skipped", "words COUNT END", "worker: REASON" or
 // the error.
 std::vector<std::string> read_all(const std::vector<std::string>& lines) {
   RecordReader reader;
@@ -24,7 +24,7 @@ std::vector<std::string> read_all(const std::vector<std::string>& lines) {
     } else {
       out.push_back(record->kind == Kind::worker_error ? "worker: " + record->reason
                     : record->kind == Kind::ready      ? "ready"
-                                                       : "blank");
+                                                       : "skipped");
     }
   }
   return out;
@@ -33,16 +33,15 @@ std::vector<std::string> read_all(const std::vector<std::string>& lines) {
 TEST(RecordReader, ReadsRecordsAndRefusesBadOrDisorderedLines) {
   const std::string at_5 = R"({"end":10.0,"words":[{"end":6,"start":5,"text":"a"}]})";
   const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> cases = {
-      {{R"({"ready":true})", "", at_5, R"({"end":10.0,"words":[]})", " \r",
-        "error: ffmpeg failed: bad"},
-       {"ready", "blank", "words 1 10.000000", "words 0 10.000000", "blank",
-        "worker: ffmpeg failed: bad"}},
-      {{"hello", R"({"end":1.0,"words":[)", R"({"ready":false})", R"({"end":null,"words":[]})",
+      {{R"({"ready":true,"model":"x"})", "", at_5, R"({"end":10.0,"words":[]})", " \r",
+        "Fallback to cpu!", R"( {"end":1.0,"words":[)", "error: ffmpeg failed: bad"},
+       {"ready", "skipped", "words 1 10.000000", "words 0 10.000000", "skipped", "skipped",
+        "skipped", "worker: ffmpeg failed: bad"}},
+      {{"{hello", R"({"end":1.0,"words":[)", R"({"ready":false})", R"({"end":null,"words":[]})",
         R"({"end":1.0,"words":[{"end":1,"start":0,"text":""}]})",
         R"({"end":1.0,"words":[{"end":1,"text":"a"}]})", R"(["end",1.0])"},
        {"line 1: not a record", "line 2: not a record", "line 3: not a record",
-        "line 4: not a record", "line 5: not a record", "line 6: not a record",
-        "line 7: not a record"}},
+        "line 4: not a record", "line 5: not a record", "line 6: not a record", "skipped"}},
       {{at_5, R"({"ready":true})"},
        {"words 1 10.000000", "line 2: record out of order: a ready record after the first record"}},
       {{at_5, R"({"end":9.5,"words":[]})"},

@@ -42,6 +42,10 @@ void write_stderr(std::string_view bytes);
 // is still open, are read past).
 std::size_t read_stdin(std::span<char> buffer);
 
+// Reads from standard input as read_stdin does, except that a read error other than a broken
+// pipe is the OS error rather than the end.
+Result<std::size_t> read_stdin_or_error(std::span<char> buffer);
+
 // Ends the process with `status` without running static destructors, while other threads may
 // still run. Standard output has nothing buffered; output is ended first (end_output), so a
 // record being written at this instant may complete (for a bounded time) and no new one starts.

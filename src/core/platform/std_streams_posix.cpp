@@ -34,10 +34,16 @@ void write_stderr(std::string_view bytes) {
 }
 
 std::size_t read_stdin(std::span<char> buffer) {
+  Result<std::size_t> got = read_stdin_or_error(buffer);
+  return got ? *got : 0;
+}
+
+Result<std::size_t> read_stdin_or_error(std::span<char> buffer) {
   for (;;) {
     ssize_t n = read(STDIN_FILENO, buffer.data(), buffer.size());
-    if (n < 0 && errno == EINTR) continue;
-    return n < 0 ? 0 : static_cast<std::size_t>(n);
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno == EBADF) return 0;  // no standard input at all
+    if (errno != EINTR) return fail(last_os_error());
   }
 }
 

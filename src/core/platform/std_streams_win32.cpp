@@ -70,18 +70,26 @@ void write_stderr(std::string_view bytes) {
 }
 
 std::size_t read_stdin(std::span<char> buffer) {
+  Result<std::size_t> got = read_stdin_or_error(buffer);
+  return got ? *got : 0;
+}
+
+Result<std::size_t> read_stdin_or_error(std::span<char> buffer) {
   HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
   if (is_missing(in)) return 0;
+  bool broken_pipe = false;  // the host closed its end: the end of the input
   const auto read_once = [&]() -> Result<std::size_t> {
     DWORD got = 0;
     if (!ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
-      return fail(last_os_error());  // ERROR_BROKEN_PIPE: the host closed its end
+      broken_pipe = GetLastError() == ERROR_BROKEN_PIPE;
+      return fail(last_os_error());
     }
     return static_cast<std::size_t>(got);
   };
   Result<std::size_t> got = read_past_empty_writes(GetFileType(in) == FILE_TYPE_PIPE, read_once,
                                                    [&] { return pipe_writer_gone(in); });
-  return got ? *got : 0;
+  if (!got && broken_pipe) return 0;
+  return got;
 }
 
 void exit_process(int status) {

@@ -1,0 +1,30 @@
+#include <sys/stat.h>
+#include <unistd.h>
+#include <string>
+
+#include "core/platform/file_identity.h"
+
+namespace tw {
+namespace {
+
+std::optional<FileIdentity> regular_file(const struct stat& status) {
+  if (!S_ISREG(status.st_mode)) return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(status.st_dev),
+                      static_cast<std::uint64_t>(status.st_ino)};
+}
+
+}  // namespace
+
+std::optional<FileIdentity> file_identity(std::string_view path) {
+  struct stat status {};
+  if (stat(std::string(path).c_str(), &status) != 0) return std::nullopt;
+  return regular_file(status);
+}
+
+std::optional<FileIdentity> stdin_identity() {
+  struct stat status {};
+  if (fstat(STDIN_FILENO, &status) != 0) return std::nullopt;
+  return regular_file(status);
+}
+
+}  // namespace tw

@@ -1,0 +1,39 @@
+#include <windows.h>
+
+#include "core/platform/file_identity.h"
+#include "core/platform/paths.h"
+
+namespace tw {
+namespace {
+
+std::optional<FileIdentity> disk_file(HANDLE file) {
+  if (GetFileType(file) != FILE_TYPE_DISK) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return std::nullopt;
+  }
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+}  // namespace
+
+std::optional<FileIdentity> file_identity(std::string_view path) {
+  // No access asked: only the file's information is read, whoever holds it open.
+  HANDLE file = CreateFileW(utf8_path(path).c_str(), 0,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::optional<FileIdentity> identity = disk_file(file);
+  CloseHandle(file);
+  return identity;
+}
+
+std::optional<FileIdentity> stdin_identity() {
+  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  if (in == nullptr || in == INVALID_HANDLE_VALUE) return std::nullopt;
+  return disk_file(in);
+}
+
+}  // namespace tw

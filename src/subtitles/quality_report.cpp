@@ -1,0 +1,206 @@
+#include "subtitles/quality_report.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "subtitles/cue_text.h"
+#include "subtitles/display_width.h"
+#include "subtitles/line_breaker.h"
+#include "subtitles/word_kinds.h"
+
+namespace tw::subtitles {
+namespace {
+
+constexpr std::size_t MAX_EXAMPLES = 20;
+// Times are written to the millisecond: a gap or duration within this of a limit meets it.
+constexpr double WRITTEN_SLACK = 0.0015;
+
+struct RuleText {
+  const char* heading;  // nullptr: a reason under the heading before
+  const char* text;
+};
+
+// In the order of QualityReport::Rule.
+constexpr RuleText RULE_TEXTS[] = {
+    {"shorter than the minimum duration",
+     "the next cue follows at once and both do not fit in one"},
+    {nullptr, "the last cue, or joining the next would break a limit"},
+    {"faster than the reading speed", "the speech itself is faster"},
+    {nullptr, "no gap after it to extend into"},
+    {nullptr, "already at the longest duration"},
+    {"gap to the next cue under the minimum gap", nullptr},
+    {"gap under the closed gap left open", nullptr},
+    {"a line wider than the limit", "a word wider than a line"},
+    {"more lines than the limit", "words wider than a line"},
+    {"two lines broken after an article, preposition, conjunction, pronoun or auxiliary "
+     "where another break fits",
+     nullptr},
+    {"two lines not broken at clause punctuation that fits", nullptr},
+    {"one word alone on a line where another break fits", nullptr},
+    {"a 1-2 word sentence tail alone in a cue", nullptr},
+    {"a sentence split at an abbreviation, an initial or a number", nullptr},
+};
+
+double words_end(const Cue& cue) {
+  double end = cue.words.front().end;
+  for (const Word& word : cue.words) end = std::max(end, word.end);
+  return end;
+}
+
+std::size_t characters(const Cue& cue) {
+  std::size_t count = cue.lines.size() - 1;
+  for (const std::string& line : cue.lines) count += character_count(line);
+  return count;
+}
+
+std::string share(std::size_t part, std::size_t whole) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f %%", whole ? 100.0 * part / whole : 0.0);
+  return text;
+}
+
+// Where the break between the two lines of `cue` falls, as a count of words on the top line.
+std::size_t top_words(const Cue& cue) {
+  const std::string top = cue.lines.front();
+  for (std::size_t k = 1; k < cue.words.size(); ++k) {
+    if (join_words(std::span(cue.words).first(k)) == top) return k;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void QualityReport::note(Rule rule, const Cue& cue) {
+  ++counts_[rule];
+  if (examples_.size() >= MAX_EXAMPLES) return;
+  const RuleText& what = RULE_TEXTS[rule];
+  std::size_t heading = rule;
+  while (!RULE_TEXTS[heading].heading) --heading;
+  std::string line = "cue " + std::to_string(cue_number_) + " at " + clock_time(cue.start, ',') +
+                     ": " + RULE_TEXTS[heading].heading;
+  if (what.text) line += std::string(" (") + what.text + ")";
+  examples_.push_back(line);
+}
+
+void QualityReport::check_lines(const Cue& cue) {
+  const std::size_t width = limits_.max_line_chars;
+  for (const std::string& line : cue.lines) {
+    if (display_width(line) > width) note(wide_line, cue);
+  }
+  if (cue.lines.size() > limits_.max_lines) note(too_many_lines, cue);
+  if (cue.lines.size() != 2) return;
+  ++two_line_cues_;
+  const std::span<const Word> words(cue.words);
+  const std::size_t top = top_words(cue);
+  if (top == 0) return;
+  auto fits = [&](std::size_t k) {
+    return display_width(join_words(words.first(k))) <= width &&
+           display_width(join_words(words.subspan(k))) <= width;
+  };
+  // Another break is better only if it fits and leaves no word alone (where that is avoidable).
+  bool other_unbound = false, punctuation_fits = false, inner_fits = false;
+  for (std::size_t k = 1; k < words.size(); ++k) {
+    if (k == top || !fits(k)) continue;
+    const bool inner = k > 1 && k + 1 < words.size();
+    inner_fits = inner_fits || inner;
+    if (!inner && words.size() > 3) continue;
+    other_unbound = other_unbound || !binds_to_next(words[k - 1].text);
+    punctuation_fits =
+        punctuation_fits || break_cost(words[k - 1].text, words[k].text) <= BREAK_AT_CLAUSE;
+  }
+  const double chosen = break_cost(words[top - 1].text, words[top].text);
+  if (binds_to_next(words[top - 1].text) && other_unbound) note(break_after_binding, cue);
+  if (chosen > BREAK_AT_CLAUSE && punctuation_fits) note(punctuation_ignored, cue);
+  if ((top == 1 || top + 1 == words.size()) && inner_fits) note(lone_word_line, cue);
+}
+
+void QualityReport::finish_previous(std::optional<double> next_start) {
+  const Cue& cue = *previous_;
+  const double min_gap = limits_.min_gap_seconds();
+  const double duration = cue.end - cue.start;
+  const bool next_at_once = next_start && *next_start - cue.end <= min_gap + WRITTEN_SLACK;
+  if (duration < limits_.min_cue_seconds - WRITTEN_SLACK) {
+    note(next_at_once ? too_short_next_follows : too_short_other, cue);
+  }
+  const double speed = static_cast<double>(characters(cue)) / std::max(duration, 1e-3);
+  if (speed > limits_.max_cps * (1 + 1e-3)) {
+    const double spoken = words_end(cue) - cue.words.front().start;
+    const bool speech_faster =
+        static_cast<double>(characters(cue)) > limits_.max_cps * std::max(spoken, 1e-3);
+    note(speech_faster ? too_fast_speech : next_at_once ? too_fast_no_gap : too_fast_longest, cue);
+  }
+  if (next_start) {
+    const double gap = *next_start - cue.end;
+    if (gap < min_gap - WRITTEN_SLACK) note(gap_under_minimum, cue);
+    if (gap > min_gap + WRITTEN_SLACK && gap < limits_.close_gap_seconds - WRITTEN_SLACK) {
+      note(gap_left_open, cue);
+    }
+  }
+}
+
+void QualityReport::add(const Cue& cue) {
+  if (previous_) {
+    finish_previous(cue.start);
+    const std::string& last = previous_->words.back().text;
+    const std::string& first = cue.words.front().text;
+    ++cue_number_;
+    const bool starts_sentence = sentence_ends_between(last, first);
+    if (break_cost(last, first) == BREAK_INSIDE_ABBREVIATION) note(abbreviation_split, cue);
+    if (cue.words.size() <= 2 && !starts_sentence && ends_sentence(cue.words.back().text)) {
+      note(sentence_tail, cue);
+    }
+  } else {
+    ++cue_number_;
+  }
+  previous_ = cue;
+  ++cues_;
+  words_ += cue.words.size();
+  check_lines(cue);
+}
+
+std::string QualityReport::text() {
+  if (previous_) {
+    finish_previous(std::nullopt);
+    previous_.reset();
+  }
+  char limits[256];
+  std::snprintf(limits, sizeof limits,
+                "limits: %zu columns a line, %zu lines, %g s longest, %.3g s shortest, %g "
+                "characters a second, gaps of %zu frames at %g fps, gaps under %g s closed\n",
+                limits_.max_line_chars, limits_.max_lines, limits_.max_cue_seconds,
+                limits_.min_cue_seconds, limits_.max_cps, limits_.cue_gap_frames, limits_.fps,
+                limits_.close_gap_seconds);
+  std::string out = "subtitle quality: " + std::to_string(cues_) + " cues (" +
+                    std::to_string(two_line_cues_) + " of two lines), " + std::to_string(words_) +
+                    " words\n" + limits;
+  std::size_t breaking = 0;
+  for (std::size_t rule = 0; rule < rule_count; ++rule) {
+    const RuleText& what = RULE_TEXTS[rule];
+    const bool line_rule = rule >= break_after_binding && rule <= lone_word_line;
+    if (what.heading) {
+      std::size_t total = counts_[rule];
+      for (std::size_t reason = rule + 1; reason < rule_count && !RULE_TEXTS[reason].heading;
+           ++reason) {
+        total += counts_[reason];
+      }
+      breaking += total;
+      out += std::string(what.heading) + ": " + std::to_string(total) + " (" +
+             share(total, line_rule ? two_line_cues_ : cues_) +
+             (line_rule ? " of two-line cues)\n" : ")\n");
+    }
+    if (what.text && counts_[rule] > 0) {
+      out += "  " + std::string(what.text) + ": " + std::to_string(counts_[rule]) + "\n";
+    }
+  }
+  out += breaking == 0 ? "every cue keeps every rule\n"
+                       : "cues to look at" +
+                             std::string(counts_[too_fast_speech] + counts_[wide_line] > 0
+                                             ? " (speech too fast or words too wide cannot be "
+                                               "mended by timing: shorten the text)"
+                                             : "") +
+                             ":\n";
+  for (const std::string& example : examples_) out += "  " + example + "\n";
+  return out;
+}
+
+}  // namespace tw::subtitles
