@@ -124,12 +124,15 @@ def part_times(data, model, worker, out, rng, sentences=12):
         start_err = [abs(hyp[j]["start"] - truth[i][1]) for i, j in matched]
         end_err = [abs(hyp[j]["end"] - truth[i][2]) for i, j in matched]
         both = start_err + end_err
-        result = {"voice": voice_name, "reference_words": len(truth), "matched_words":
-                  len(start_err), "start_error_mean": float(np.mean(start_err)),
-                  "start_error_max": float(np.max(start_err)),
-                  "end_error_mean": float(np.mean(end_err)),
-                  "end_error_max": float(np.max(end_err)),
-                  "within_0.2s": sum(e <= 0.2 for e in both) / len(both)}
+        def stat(values, fn):
+            return float(fn(values)) if values else None
+
+        result = {"voice": voice_name, "reference_words": len(truth),
+                  "matched_words": len(start_err),
+                  "start_error_mean": stat(start_err, np.mean),
+                  "start_error_max": stat(start_err, np.max),
+                  "end_error_mean": stat(end_err, np.mean), "end_error_max": stat(end_err, np.max),
+                  "within_0.2s": stat(both, lambda v: np.mean(np.array(v) <= 0.2))}
         (out / f"times-{voice_name}.json").write_text(json.dumps(
             {"truth": truth, "hyp": hyp}, indent=0))
         print(f"times: {json.dumps(result)}", flush=True)

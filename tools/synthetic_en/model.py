@@ -123,15 +123,18 @@ class Transducer(nn.Module):
                                dropout)
         self.predictor = Predictor(vocab_size, pred_hidden, pred_layers, dropout)
         self.joiner = Joiner(self.encoder.output_dim, pred_hidden, vocab_size, joiner_dim)
+        # Training only (not exported): CTC over the encoder frames speeds up learning alignments.
+        self.ctc_head = nn.Linear(self.encoder.output_dim, vocab_size + 1)
 
     def logits(self, features, lengths, targets):
-        """(B, T', U+1, V+K) joint logits for targets (B, U) padded with anything >= 0."""
+        """(B, T', U+1, V+K) joint logits for targets (B, U) padded with anything >= 0, the
+        encoder's output lengths and frames."""
         encoded, enc_lengths = self.encoder(features, lengths)
         start = torch.full((targets.shape[0], 1), self.vocab_size, dtype=torch.long,
                            device=targets.device)
         predicted, _ = self.predictor(torch.cat([start, targets], dim=1))
         joint = self.joiner(encoded[:, :, None, :], predicted[:, None, :, :])
-        return joint, enc_lengths
+        return joint, enc_lengths, encoded
 
 
 @torch.no_grad()
