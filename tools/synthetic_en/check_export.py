@@ -66,7 +66,8 @@ def main():
             encoded, lengths = net.encoder(x, torch.tensor([x.shape[1]]))
         hyp = tmodel.greedy_tdt(net, encoded[0], int(lengths[0]))
         torch_tokens = [sp.id_to_piece(y).replace("\u2581", " ") for y, _, _ in hyp]
-        torch_times = [round(t * 0.08, 2) for _, t, _ in hyp]
+        frame_seconds = 0.01 * saved["params"].get("subsampling", 8)
+        torch_times = [round(t * frame_seconds, 2) for _, t, _ in hyp]
         result = json.loads(recognizer.decode(samples))
         lib_tokens = result["tokens"]
         lib_times = [round(t, 2) for t in result["timestamps"]]

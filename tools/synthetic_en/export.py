@@ -63,7 +63,7 @@ def metadata(params, vocab_size):
         "normalize_type": "per_feature",
         "pred_rnn_layers": str(params["pred_layers"]),
         "pred_hidden": str(params["pred_hidden"]),
-        "subsampling_factor": "8",
+        "subsampling_factor": str(params.get("subsampling", 8)),
         "feat_dim": str(params["feat_dim"]),
         "model_type": "EncDecRNNTBPEModel",
         "version": "1",

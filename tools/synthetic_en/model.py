@@ -27,15 +27,18 @@ def reverse_valid(x, lengths):
 
 
 class Subsampling(nn.Module):
-    """Three stride-2 convolutions over (time, frequency), the last two depthwise-separable (as
-    NeMo's "dw_striding"): T' = ceil(T / 8). Frames past each stream's length are zeroed before
-    every convolution, as if the stream ended there."""
+    """Three convolutions over (time, frequency), the last two depthwise-separable (as NeMo's
+    "dw_striding"), each of stride 2 in frequency and, for a factor of 8, in time (factor 4: the
+    last one keeps the time axis): T' = ceil(T / factor). Frames past each stream's length are
+    zeroed before every convolution, as if the stream ended there."""
 
-    def __init__(self, feat_dim, channels, out_dim):
+    def __init__(self, feat_dim, channels, out_dim, factor=8):
         super().__init__()
+        self.time_strides = [2, 2, 2] if factor == 8 else [2, 2, 1]
         self.first = nn.Conv2d(1, channels, 3, 2, 1)
-        self.depthwise = nn.ModuleList([nn.Conv2d(channels, channels, 3, 2, 1, groups=channels)
-                                        for _ in range(2)])
+        self.depthwise = nn.ModuleList([nn.Conv2d(channels, channels, 3, (stride, 2), 1,
+                                                  groups=channels)
+                                        for stride in self.time_strides[1:]])
         self.pointwise = nn.ModuleList([nn.Conv2d(channels, channels, 1) for _ in range(2)])
         freq = feat_dim
         for _ in range(3):
@@ -48,18 +51,21 @@ class Subsampling(nn.Module):
     def forward(self, x, lengths):  # x (B, T, F)
         x = torch.relu(self.first(self._masked(x.unsqueeze(1), lengths)))
         lengths = torch.div(lengths + 1, 2, rounding_mode="floor")
-        for depthwise, pointwise in zip(self.depthwise, self.pointwise):
+        for depthwise, pointwise, stride in zip(self.depthwise, self.pointwise,
+                                                self.time_strides[1:]):
             x = torch.relu(pointwise(depthwise(self._masked(x, lengths))))
-            lengths = torch.div(lengths + 1, 2, rounding_mode="floor")
+            if stride == 2:
+                lengths = torch.div(lengths + 1, 2, rounding_mode="floor")
         b, c, t, f = x.shape
         x = self.out(x.permute(0, 2, 1, 3).reshape(b, t, c * f))
         return x, lengths
 
 
 class Encoder(nn.Module):
-    def __init__(self, feat_dim=80, channels=64, dim=256, hidden=256, layers=2, dropout=0.1):
+    def __init__(self, feat_dim=80, channels=64, dim=256, hidden=256, layers=2, dropout=0.1,
+                 factor=8):
         super().__init__()
-        self.subsampling = Subsampling(feat_dim, channels, dim)
+        self.subsampling = Subsampling(feat_dim, channels, dim, factor)
         self.forward_lstms = nn.ModuleList()
         self.backward_lstms = nn.ModuleList()
         size = dim
@@ -67,12 +73,23 @@ class Encoder(nn.Module):
             self.forward_lstms.append(nn.LSTM(size, hidden, batch_first=True))
             self.backward_lstms.append(nn.LSTM(size, hidden, batch_first=True))
             size = 2 * hidden
+        # Batch normalisation of the subsampled frames (statistics over valid frames only): the
+        # convolution output varies little over time around a large constant part, and without
+        # it the LSTMs were not seen to start learning within the time budget.
+        self.norm = nn.BatchNorm1d(dim)
         self.dropout = nn.Dropout(dropout)
         self.output_dim = size
 
     def forward(self, features, lengths):
         """features (B, T, F), lengths (B,) -> (B, T', D), (B,)"""
         x, lengths = self.subsampling(features, lengths)
+        if self.training:
+            valid = frame_mask(lengths, x.shape[1])
+            normed = torch.zeros_like(x)
+            normed[valid] = self.norm(x[valid])
+            x = normed
+        else:  # running statistics: the same for every frame, padding or not
+            x = self.norm(x.transpose(1, 2)).transpose(1, 2)
         for fwd, bwd in zip(self.forward_lstms, self.backward_lstms):
             x = self.dropout(x)
             ahead, _ = fwd(x)
@@ -116,11 +133,12 @@ class Joiner(nn.Module):
 
 class Transducer(nn.Module):
     def __init__(self, vocab_size, feat_dim=80, channels=64, encoder_dim=256, encoder_hidden=256,
-                 encoder_layers=2, pred_hidden=320, pred_layers=1, joiner_dim=320, dropout=0.1):
+                 encoder_layers=2, pred_hidden=320, pred_layers=1, joiner_dim=320, dropout=0.1,
+                 subsampling=8):
         super().__init__()
         self.vocab_size = vocab_size
         self.encoder = Encoder(feat_dim, channels, encoder_dim, encoder_hidden, encoder_layers,
-                               dropout)
+                               dropout, subsampling)
         self.predictor = Predictor(vocab_size, pred_hidden, pred_layers, dropout)
         self.joiner = Joiner(self.encoder.output_dim, pred_hidden, vocab_size, joiner_dim)
         # Training only (not exported): CTC over the encoder frames speeds up learning alignments.
