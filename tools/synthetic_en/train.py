@@ -1,0 +1,343 @@
+#!/usr/bin/python3
+"""Trains the TDT transducer on the prepared data, from scratch or from its last checkpoint.
+
+  train.py --data DIR --exp DIR [--time-budget MINUTES] [--epochs N]
+
+Prints the loss and speed every few dozen steps and the dev WER (held-out sentences by held-out
+voices, greedy TDT search as the speech library does it) after every epoch. Stops after --epochs
+or when the time budget is spent, whichever comes first; the learning rate follows a cosine over
+that time budget (or over --total-steps when given, which makes a rerun step-for-step the same).
+Checkpoints (EXP/last.pt) are written every few minutes and after each epoch; a rerun continues
+from the last one, at the same batch.
+"""
+import argparse
+import json
+import math
+import random
+import sys
+import time
+from pathlib import Path
+
+import numpy as np
+import torch
+import torchaudio
+
+HERE = Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE))
+import model as tmodel  # noqa: E402
+from score import word_errors  # noqa: E402
+from tdt_loss import tdt_loss  # noqa: E402
+
+PARAMS = {
+    "seed": 42,
+    "threads": 1,  # 2 was several times slower on the shared machine (OpenMP waits)
+    # model
+    "feat_dim": 80,
+    "subsampling": 4,  # 40 ms encoder frames (8 was tried: no learning within the budget)
+    "channels": 64,
+    "encoder_dim": 192,
+    "encoder_hidden": 192,
+    "encoder_layers": 2,
+    "pred_hidden": 256,
+    "pred_layers": 1,
+    "joiner_dim": 192,
+    "dropout": 0.1,
+    # optimisation
+    "peak_lr": 1.5e-3,
+    "final_lr_fraction": 0.03,
+    "warmup_steps": 100,
+    "weight_decay": 1e-6,
+    "grad_clip": 20.0,
+    "max_frames_per_batch": 2500,  # 10 ms frames, padding included (25 s)
+    "max_utterances_per_batch": 32,
+    "sigma": 0.05,  # TDT logit under-normalisation (training only)
+    "rnnt_weight": 0.1,  # share of plain RNN-T loss on the token logits
+    "ctc_weight": 0.5,  # CTC on the encoder output (a training-only head): faster alignment
+    # SpecAugment
+    "freq_masks": 0,  # SpecAugment off: the noise is in the data already
+    "freq_mask_width": 10,
+    "time_masks": 0,
+    "time_mask_width": 25,
+    # schedule
+    "epochs": 6,
+    "time_budget_minutes": 45.0,
+    "checkpoint_minutes": 5.0,
+    "log_every": 10,
+    "eval_minutes": 5.0,  # dev WER on a few utterances between epochs
+    "eval_utterances": 30,
+    "epoch_eval_utterances": 100,
+}
+
+
+def log(message):
+    print(f"train {time.strftime('%H:%M:%S')}: {message}", flush=True)
+
+
+class UtteranceSet:
+    """feats.npy + index.tsv of one prepared set, with the texts' token ids."""
+
+    def __init__(self, directory, sp):
+        self.feats = np.load(directory / "feats.npy", mmap_mode="r")
+        self.rows = []
+        for line in (directory / "index.tsv").read_text().splitlines():
+            uid, first, frames, voice, text = line.split("\t")
+            self.rows.append({"id": uid, "first": int(first), "frames": int(frames),
+                              "voice": voice, "text": text, "tokens": sp.encode(text)})
+
+    def features(self, i):
+        row = self.rows[i]
+        return np.asarray(self.feats[row["first"]:row["first"] + row["frames"]], dtype=np.float32)
+
+
+def normalise_per_feature(x):
+    """What the library does for normalize_type "per_feature": per bin, over the stream's frames,
+    (x - mean) / (population standard deviation + 1e-5)."""
+    mean = x.mean(axis=0, keepdims=True)
+    std = x.std(axis=0, keepdims=True)
+    return (x - mean) / (std + 1e-5)
+
+
+def spec_augment(x, rng, params):
+    x = x.copy()
+    frames, bins = x.shape
+    for _ in range(params["freq_masks"]):
+        w = rng.integers(0, params["freq_mask_width"] + 1)
+        f0 = rng.integers(0, bins - w + 1)
+        x[:, f0:f0 + w] = 0.0
+    for _ in range(params["time_masks"]):
+        w = min(rng.integers(0, params["time_mask_width"] + 1), frames // 10)
+        t0 = rng.integers(0, frames - w + 1)
+        x[t0:t0 + w, :] = 0.0
+    return x
+
+
+def make_batches(data, params, epoch):
+    """Batches of utterances of similar length, in a seeded order for each epoch."""
+    rng = random.Random(params["seed"] * 1000 + epoch)
+    order = sorted(range(len(data.rows)), key=lambda i: (data.rows[i]["frames"], rng.random()))
+    batches, current = [], []
+    for i in order:
+        frames = data.rows[i]["frames"]
+        if current and ((len(current) + 1) * frames > params["max_frames_per_batch"]
+                        or len(current) >= params["max_utterances_per_batch"]):
+            batches.append(current)
+            current = []
+        current.append(i)
+    if current:
+        batches.append(current)
+    rng.shuffle(batches)
+    return batches
+
+
+def collate(data, indices, rng=None, params=None):
+    feats = [normalise_per_feature(data.features(i)) for i in indices]
+    if rng is not None:
+        feats = [spec_augment(f, rng, params) for f in feats]
+    lengths = torch.tensor([len(f) for f in feats])
+    x = torch.zeros(len(feats), int(lengths.max()), feats[0].shape[1])
+    for j, f in enumerate(feats):
+        x[j, :len(f)] = torch.from_numpy(f)
+    tokens = [data.rows[i]["tokens"] for i in indices]
+    target_lengths = torch.tensor([len(t) for t in tokens])
+    targets = torch.zeros(len(tokens), max(1, int(target_lengths.max())), dtype=torch.long)
+    for j, t in enumerate(tokens):
+        targets[j, :len(t)] = torch.tensor(t)
+    return x, lengths, targets, target_lengths
+
+
+def compute_loss(model, batch, params):
+    x, lengths, targets, target_lengths = batch
+    joint, enc_lengths, encoded = model.logits(x, lengths, targets)
+    v = model.vocab_size + 1
+    token_logits, duration_logits = joint[..., :v], joint[..., v:]
+    token_logp = torch.log_softmax(token_logits, dim=-1) - params["sigma"]
+    duration_logp = torch.log_softmax(duration_logits, dim=-1)
+    loss = tdt_loss(token_logp, duration_logp, targets, enc_lengths, target_lengths,
+                    blank=model.vocab_size, durations=tmodel.DURATIONS)
+    if params["rnnt_weight"] > 0:
+        rnnt = torchaudio.functional.rnnt_loss(
+            token_logits.contiguous(), targets.int(), enc_lengths.int(), target_lengths.int(),
+            blank=model.vocab_size, reduction="mean")
+        loss = (1 - params["rnnt_weight"]) * loss + params["rnnt_weight"] * rnnt
+    if params["ctc_weight"] > 0:
+        ctc_logp = torch.log_softmax(model.ctc_head(encoded), dim=-1).transpose(0, 1)
+        ctc = torch.nn.functional.ctc_loss(ctc_logp, targets, enc_lengths, target_lengths,
+                                           blank=model.vocab_size, reduction="sum",
+                                           zero_infinity=True) / len(targets)
+        loss = (1 - params["ctc_weight"]) * loss + params["ctc_weight"] * ctc
+    return loss, int(target_lengths.sum())
+
+
+def decode_set(model, data, sp, indices=None, batch_size=16):
+    """Greedy TDT transcripts of the set's utterances (all, or the given ones)."""
+    model.eval()
+    indices = list(range(len(data.rows))) if indices is None else indices
+    texts = {}
+    with torch.no_grad():
+        for start in range(0, len(indices), batch_size):
+            chunk = indices[start:start + batch_size]
+            x, lengths, _, _ = collate(data, chunk)
+            encoded, enc_lengths = model.encoder(x, lengths)
+            for j, i in enumerate(chunk):
+                hyp = tmodel.greedy_tdt(model, encoded[j], int(enc_lengths[j]))
+                texts[i] = sp.decode([y for y, _, _ in hyp])
+    model.train()
+    return texts
+
+
+def spread(count, total):
+    """count indices spread evenly over range(total) (every voice of a set appears)."""
+    step = max(1, total // count)
+    return list(range(0, total, step))[:count]
+
+
+def wer_by_voice(data, texts):
+    errors, words, per_voice = 0, 0, {}
+    for i, hyp in texts.items():
+        row = data.rows[i]
+        e, n = word_errors(row["text"], hyp)
+        errors += e
+        words += n
+        key = row["voice"]
+        pe, pn = per_voice.get(key, (0, 0))
+        per_voice[key] = (pe + e, pn + n)
+    return errors / max(1, words), {k: e / max(1, n) for k, (e, n) in per_voice.items()}
+
+
+def build_model(params, vocab_size):
+    return tmodel.Transducer(
+        vocab_size, params["feat_dim"], params["channels"], params["encoder_dim"],
+        params["encoder_hidden"], params["encoder_layers"], params["pred_hidden"],
+        params["pred_layers"], params["joiner_dim"], params["dropout"],
+        params.get("subsampling", 8))
+
+
+def learning_rate(params, step, progress):
+    warm = min(1.0, (step + 1) / params["warmup_steps"])
+    floor = params["final_lr_fraction"]
+    cosine = floor + (1 - floor) * 0.5 * (1 + math.cos(math.pi * min(1.0, progress)))
+    return params["peak_lr"] * warm * cosine
+
+
+def main():
+    import sentencepiece as spm
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--data", type=Path, required=True)
+    parser.add_argument("--exp", type=Path, required=True)
+    parser.add_argument("--time-budget", type=float, default=PARAMS["time_budget_minutes"],
+                        help="minutes of training (this run and the runs it continues)")
+    parser.add_argument("--epochs", type=int, default=PARAMS["epochs"])
+    parser.add_argument("--eval-minutes", type=float, default=PARAMS["eval_minutes"])
+    parser.add_argument("--total-steps", type=int, default=0,
+                        help="cosine over this many steps instead of over the time budget")
+    args = parser.parse_args()
+    params = dict(PARAMS, time_budget_minutes=args.time_budget, epochs=args.epochs,
+                  eval_minutes=args.eval_minutes,
+                  total_steps=args.total_steps)
+    torch.set_num_threads(params["threads"])
+    torch.manual_seed(params["seed"])
+    args.exp.mkdir(parents=True, exist_ok=True)
+
+    sp = spm.SentencePieceProcessor(model_file=str(args.data / "lang/bpe.model"))
+    vocab_size = sp.get_piece_size()
+    train_set = UtteranceSet(args.data / "train", sp)
+    dev_set = UtteranceSet(args.data / "dev", sp)
+    model = build_model(params, vocab_size)
+    optimizer = torch.optim.AdamW(model.parameters(), lr=params["peak_lr"], betas=(0.9, 0.98),
+                                  weight_decay=params["weight_decay"])
+    n_params = sum(p.numel() for p in model.parameters())
+    hours = sum(r["frames"] for r in train_set.rows) / 100 / 3600
+    log(f"{n_params} parameters; {len(train_set.rows)} training utterances ({hours:.2f} h), "
+        f"{len(dev_set.rows)} dev utterances; params {json.dumps(params)}")
+
+    state = {"epoch": 0, "batch": 0, "step": 0, "elapsed": 0.0, "history": []}
+    checkpoint = args.exp / "last.pt"
+    if checkpoint.exists():
+        saved = torch.load(checkpoint)
+        model.load_state_dict(saved["model"])
+        optimizer.load_state_dict(saved["optimizer"])
+        state = saved["state"]
+        log(f"continuing from epoch {state['epoch']} batch {state['batch']} step {state['step']}"
+            f" after {state['elapsed'] / 60:.1f} min")
+
+    def save():
+        tmp = checkpoint.with_suffix(".tmp")
+        torch.save({"model": model.state_dict(), "optimizer": optimizer.state_dict(),
+                    "state": state, "params": params, "vocab_size": vocab_size}, tmp)
+        tmp.replace(checkpoint)
+
+    budget = params["time_budget_minutes"] * 60
+    started = time.time() - state["elapsed"]
+    last_save = last_eval = time.time()
+    model.train()
+    out_of_time = False
+    while state["epoch"] < params["epochs"] and not out_of_time:
+        epoch = state["epoch"]
+        batches = make_batches(train_set, params, epoch)
+        rng = np.random.default_rng(params["seed"] * 100 + epoch * 10007 + state["batch"])
+        window_loss, window_tokens, window_audio, window_start = 0.0, 0, 0.0, time.time()
+        while state["batch"] < len(batches):
+            state["elapsed"] = time.time() - started
+            if state["elapsed"] >= budget:
+                out_of_time = True
+                break
+            progress = (state["step"] / params["total_steps"] if params["total_steps"]
+                        else state["elapsed"] / budget)
+            lr = learning_rate(params, state["step"], progress)
+            for group in optimizer.param_groups:
+                group["lr"] = lr
+            indices = batches[state["batch"]]
+            batch = collate(train_set, indices, rng, params)
+            loss, tokens = compute_loss(model, batch, params)
+            optimizer.zero_grad()
+            loss.backward()
+            torch.nn.utils.clip_grad_norm_(model.parameters(), params["grad_clip"])
+            optimizer.step()
+            state["step"] += 1
+            state["batch"] += 1
+            window_loss += loss.item() * len(indices)
+            window_tokens += len(indices)
+            window_audio += float(batch[1].sum()) / 100
+            if state["step"] % params["log_every"] == 0:
+                spent = time.time() - window_start
+                log(f"epoch {epoch} batch {state['batch']}/{len(batches)} step {state['step']} "
+                    f"loss {window_loss / window_tokens:.3f} lr {lr:.2e} "
+                    f"{window_audio / spent:.1f} s audio/s, {state['elapsed'] / 60:.1f} min")
+                window_loss, window_tokens, window_audio, window_start = 0.0, 0, 0.0, time.time()
+            if time.time() - last_eval > params["eval_minutes"] * 60:
+                texts = decode_set(model, dev_set, sp,
+                                   spread(params["eval_utterances"], len(dev_set.rows)))
+                wer, _ = wer_by_voice(dev_set, texts)
+                log(f"step {state['step']}: dev WER {100 * wer:.2f} % on {len(texts)} utterances")
+                last_eval = time.time()
+            if time.time() - last_save > params["checkpoint_minutes"] * 60:
+                save()
+                last_save = time.time()
+        finished_epoch = state["batch"] >= len(batches)
+        texts = decode_set(model, dev_set, sp,
+                           spread(params["epoch_eval_utterances"], len(dev_set.rows)))
+        wer, per_voice = wer_by_voice(dev_set, texts)
+        label = f"epoch {epoch}" + ("" if finished_epoch else " (stopped by the time budget)")
+        log(f"{label}: dev WER {100 * wer:.2f} % (" +
+            ", ".join(f"{k} {100 * v:.2f} %" for k, v in sorted(per_voice.items())) + ")")
+        for i in list(texts)[:3]:
+            log(f"  ref: {dev_set.rows[i]['text']}\n                    hyp: {texts[i]}")
+        state["history"].append({"epoch": epoch, "complete": finished_epoch,
+                                 "step": state["step"], "minutes": state["elapsed"] / 60,
+                                 "dev_wer": wer, "dev_wer_per_voice": per_voice})
+        if finished_epoch:
+            state["epoch"] += 1
+            state["batch"] = 0
+        state["elapsed"] = time.time() - started
+        save()
+        torch.save({"model": model.state_dict(), "params": params, "vocab_size": vocab_size},
+                   args.exp / f"epoch-{epoch}.pt")
+    (args.exp / "history.json").write_text(json.dumps(
+        {"parameters": n_params, "training_minutes": state["elapsed"] / 60,
+         "steps": state["step"], "history": state["history"], "params": params}, indent=1))
+    log(f"done: {state['step']} steps in {state['elapsed'] / 60:.1f} min")
+
+
+if __name__ == "__main__":
+    main()
