@@ -33,16 +33,8 @@ EOF
   apt-get update -qq
 fi
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+source "$root/scripts/install_packages.sh"
+install_packages setup "${packages[@]}"
 
 # Prebuilt binaries from the npm registry, each checked against the integrity recorded in the repository.
 mkdir -p "$third_party"

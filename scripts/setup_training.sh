@@ -10,13 +10,5 @@ packages=(
   python3 python3-numpy python3-onnx python3-sentencepiece
   python3-torch python3-torchaudio libopenblas0-pthread
 )
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "setup_training: installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+source "$(dirname "$0")/install_packages.sh"
+install_packages setup_training "${packages[@]}"
