@@ -115,6 +115,16 @@ Status check_not_input(const std::optional<std::string>& output, const Input& in
   return {};
 }
 
+// The report is written after the document: on the output's file it would replace it.
+Status check_report_not_output(const std::string& report,
+                               const std::optional<std::string>& output) {
+  const std::optional<FileIdentity> report_file = file_identity(report);
+  if (output && report_file && file_identity(*output) == report_file) {
+    return fail("cannot write " + report, Error("it is the output"));
+  }
+  return {};
+}
+
 }  // namespace
 
 Status run(std::span<const std::string> arguments) {
@@ -133,6 +143,9 @@ Status run(std::span<const std::string> arguments) {
     Result<Output> opened = Output::open(options->report);
     if (!opened) return fail(std::move(opened.error()));
     report_file = std::move(*opened);
+    if (Status apart = check_report_not_output(*options->report, options->output); !apart) {
+      return apart;
+    }
   }
   Result<Output> output = Output::open(options->output);
   if (!output) return fail(std::move(output.error()));

@@ -192,7 +192,7 @@ def test_a_read_error_ends_the_run_and_is_not_taken_for_the_end(worker):
         assert result.stderr == b"error: cannot read " + name + b": Input/output error (os error 5)\n"
 
 
-def test_the_output_is_never_the_input_under_another_name(worker, tmp_path):
+def test_the_output_is_never_the_input_nor_the_report_under_another_name(worker, tmp_path):
     records = tone_records(worker, "hello-world")
     (tmp_path / "in.jsonl").write_bytes(records)
     os.link(tmp_path / "in.jsonl", tmp_path / "linked.jsonl")
@@ -208,6 +208,14 @@ def test_the_output_is_never_the_input_under_another_name(worker, tmp_path):
         assert (refused.returncode, refused.stdout) == (1, b"")
         assert refused.stderr == b"error: cannot write " + other_name.encode() + b": it is the input\n"
     assert (tmp_path / "in.jsonl").read_bytes() == records
+    # Nor is the report the output: written last, it would replace the document.
+    (tmp_path / "out.srt").write_bytes(b"")
+    os.link(tmp_path / "out.srt", tmp_path / "report.txt")
+    report = worker.native(tmp_path / "report.txt")
+    refused = run_subtitles(worker, ["--output", worker.native(tmp_path / "out.srt"),
+                                     "--report", report], records)
+    assert (refused.returncode, refused.stderr) == (
+        1, b"error: cannot write " + report.encode() + b": it is the output\n")
 
 
 def test_sentences_make_cues_a_subtitler_would_keep(worker):
