@@ -26,8 +26,9 @@ import numpy as np
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
 sys.path.insert(0, str(HERE.parent))
+import held_out  # noqa: E402
 import speech  # noqa: E402
-from score import edit_distance, words_of  # noqa: E402
+from score import align, edit_distance, words_of  # noqa: E402
 
 SR = speech.SAMPLE_RATE
 CODECS = {"mp3": ["-c:a", "libmp3lame", "-b:a", "64k"], "opus": ["-c:a", "libopus", "-b:a", "32k"],
@@ -89,33 +90,13 @@ def part_wer(data, model, worker, out, rng):
     return results
 
 
-def sound_span(samples):
-    """First and last sample above 2 % of the peak (the synthesizer's own silence trimmed)."""
-    loud = np.flatnonzero(np.abs(samples) > 0.02 * np.max(np.abs(samples)))
-    return int(loud[0]), int(loud[-1]) + 1
-
-
-def part_times(data, model, worker, out, rng, sentences=12):
+def part_times(data, model, worker, out, seed, sentences=12):
     texts = (data / "text/test.txt").read_text().splitlines()[:sentences]
     results = []
     for voice_name in speech.HELD_OUT_VOICES:
-        audio = [np.zeros(int(0.5 * SR), dtype=np.float32)]
-        position = audio[0].size
-        truth = []
-        for s, text in enumerate(texts):
-            vrng = np.random.default_rng(9000 + s)
-            voice = speech.pick_voice(vrng, voice_name)
-            for word in text.split():
-                samples = speech.synthesize(word, voice)
-                a, b = sound_span(samples)
-                samples = samples[a:b] / np.max(np.abs(samples)) * 0.5
-                truth.append((word, position / SR, (position + samples.size) / SR))
-                audio.append(samples.astype(np.float32))
-                gap = np.zeros(int(rng.uniform(0.25, 0.6) * SR), dtype=np.float32)
-                audio += [gap]
-                position += samples.size + gap.size
+        audio, truth = held_out.word_by_word(texts, voice_name, seed)
         wav = out / f"times-{voice_name}.wav"
-        speech.write_wav(wav, np.concatenate(audio))
+        speech.write_wav(wav, audio)
         hyp = run_worker(worker, model, wav)
         pairs = align([t[0] for t in truth], [words_of(w["text"])[0] if words_of(w["text"])
                                                else "" for w in hyp])
@@ -140,28 +121,6 @@ def part_times(data, model, worker, out, rng, sentences=12):
     return results
 
 
-def align(ref, hyp):
-    """(ref index, hyp index) pairs on the diagonal steps of a minimum edit alignment."""
-    n, m = len(ref), len(hyp)
-    cost = np.zeros((n + 1, m + 1), dtype=np.int64)
-    cost[:, 0] = np.arange(n + 1)
-    cost[0, :] = np.arange(m + 1)
-    for i in range(1, n + 1):
-        for j in range(1, m + 1):
-            cost[i, j] = min(cost[i - 1, j] + 1, cost[i, j - 1] + 1,
-                             cost[i - 1, j - 1] + (ref[i - 1] != hyp[j - 1]))
-    pairs, i, j = [], n, m
-    while i > 0 and j > 0:
-        if cost[i, j] == cost[i - 1, j - 1] + (ref[i - 1] != hyp[j - 1]):
-            pairs.append((i - 1, j - 1))
-            i, j = i - 1, j - 1
-        elif cost[i, j] == cost[i - 1, j] + 1:
-            i -= 1
-        else:
-            j -= 1
-    return pairs[::-1]
-
-
 def part_long(data, model, worker, out, rng, minutes=3.2):
     import sherpa_ctypes
     rows = [line.split("\t") for line in (data / "test/index.tsv").read_text().splitlines()]
@@ -171,7 +130,7 @@ def part_long(data, model, worker, out, rng, minutes=3.2):
         if "-clean-" not in uid:
             continue
         samples = read_wav(data / "test/wav" / f"{uid}.wav")
-        a, b = sound_span(samples)
+        a, b = held_out.sound_span(samples)
         samples = samples[max(0, a - 800):b + 800]
         pieces += [samples, np.zeros(int(rng.uniform(0.15, 0.3) * SR), dtype=np.float32)]
         texts.append(text)
@@ -213,7 +172,7 @@ def main():
     if "wer" in parts:
         report["wer"] = part_wer(args.data, args.model, args.worker, args.out, rng)
     if "times" in parts:
-        report["times"] = part_times(args.data, args.model, args.worker, args.out, rng)
+        report["times"] = part_times(args.data, args.model, args.worker, args.out, 9)
     if "long" in parts:
         report["long"] = part_long(args.data, args.model, args.worker, args.out, rng)
     (args.out / "report.json").write_text(json.dumps(report, indent=1))

@@ -33,7 +33,8 @@ PARAMS = {
     "seed": 1234,
     "dev_sentences": 100,
     "test_sentences": 200,
-    "train_utterances": 6000,  # at most one per training sentence
+    "common_words": 2000,  # the vocabulary: the corpus's most frequent words
+    "renditions": 2,  # each training sentence is spoken this many times, each by a voice drawn anew
     "vocab_size": 256,  # BPE pieces including <unk>; <blk> comes on top
 }
 
@@ -47,7 +48,8 @@ def stage_text(data, params):
     if (out / "test.txt").exists():
         log("stage 1: text already there")
         return
-    sentences = corpus_text.corpus()
+    sentences, vocabulary = corpus_text.common_word_sentences(corpus_text.corpus(),
+                                                              params["common_words"])
     random.Random(params["seed"]).shuffle(sentences)
     n_dev, n_test = params["dev_sentences"], params["test_sentences"]
     splits = {"dev": sentences[:n_dev], "test": sentences[n_dev:n_dev + n_test],
@@ -55,7 +57,8 @@ def stage_text(data, params):
     out.mkdir(parents=True, exist_ok=True)
     for name, lines in splits.items():
         (out / f"{name}.txt").write_text("".join(s + "\n" for s in lines))
-    log(f"stage 1: {len(sentences)} sentences: " +
+    (out / "vocabulary.txt").write_text("".join(w + "\n" for w in sorted(vocabulary)))
+    log(f"stage 1: {len(sentences)} sentences of {len(vocabulary)} words: " +
         ", ".join(f"{k} {len(v)}" for k, v in splits.items()))
 
 
@@ -116,9 +119,10 @@ def stage_train(data, params, processes):
     if (out / "index.tsv").exists():
         log("stage 3: training set already there")
         return
-    sentences = (data / "text/train.txt").read_text().splitlines()[:params["train_utterances"]]
-    jobs = [(params["seed"] * 1000003 + i, s, None, None, None) for i, s in enumerate(sentences)]
-    write_set(out, jobs, sentences, [f"train-{i:05d}" for i in range(len(sentences))], processes)
+    sentences = (data / "text/train.txt").read_text().splitlines()
+    texts = [s for _ in range(params["renditions"]) for s in sentences]
+    jobs = [(params["seed"] * 1000003 + i, s, None, None, None) for i, s in enumerate(texts)]
+    write_set(out, jobs, texts, [f"train-{i:05d}" for i in range(len(texts))], processes)
 
 
 def stage_held_out(data, params, processes):

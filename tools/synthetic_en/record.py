@@ -1,14 +1,16 @@
 #!/usr/bin/python3
-"""Writes the model directory's RECIPE.md: the command, the seeds, the training figures, the
-held-out figures and the checksum of every file of the model.
+"""Writes the model directory's RECIPE.md (the command, the seeds, the training figures, the
+held-out figures and the checksum of every file of the model) and copies the held-out test
+sentences beside the model as test-sentences.txt, for the tests and the demo to speak.
 
   record.py --data DIR --exp DIR --model models/synthetic-en [--notes FILE]
 
-The checksum table is what tests/e2e/test_synthetic_en_model.py compares the committed files with.
+The checksum table is what tests/e2e/test_speech_model.py compares the committed files with.
 """
 import argparse
 import hashlib
 import json
+import shutil
 import sys
 from pathlib import Path
 
@@ -17,11 +19,12 @@ sys.path.insert(0, str(HERE))
 import prepare  # noqa: E402
 
 MODEL_FILES = ["encoder.onnx", "decoder.onnx", "joiner.onnx", "tokens.txt"]
+RECORDED_FILES = MODEL_FILES + ["test-sentences.txt"]
 
 
 def checksum_rows(model):
     rows = []
-    for name in MODEL_FILES:
+    for name in RECORDED_FILES:
         data = (model / name).read_bytes()
         rows.append(f"| {name} | {len(data)} | {hashlib.sha256(data).hexdigest()} |")
     return rows
@@ -38,6 +41,7 @@ def main():
     parser.add_argument("--model", type=Path, required=True)
     parser.add_argument("--notes", type=Path)
     args = parser.parse_args()
+    shutil.copyfile(args.data / "text/test.txt", args.model / "test-sentences.txt")
     history = json.loads((args.exp / "history.json").read_text())
     report_path = args.exp / "worker/report.json"
     report = json.loads(report_path.read_text()) if report_path.exists() else {}

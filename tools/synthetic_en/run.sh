@@ -18,7 +18,7 @@ done
 data=${DATA:-$root/build/synthetic-en}
 exp=$data/exp
 model=${MODEL:-$root/models/synthetic-en}
-budget=${TIME_BUDGET:-75}
+budget=${TIME_BUDGET:-80}
 py=/usr/bin/python3
 recipe=$root/tools/synthetic_en
 run() { [ "$stage" -le "$1" ] && [ "$stop_stage" -ge "$1" ]; }

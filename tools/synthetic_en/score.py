@@ -8,6 +8,8 @@ the apostrophe removed.
 import re
 import sys
 
+import numpy as np
+
 
 def words_of(text):
     return re.sub(r"[^a-z' ]", " ", text.lower()).split()
@@ -21,6 +23,28 @@ def edit_distance(ref, hyp):
             current[j] = min(previous[j] + 1, current[j - 1] + 1, previous[j - 1] + (r != h))
         previous = current
     return previous[-1]
+
+
+def align(ref, hyp):
+    """(ref index, hyp index) pairs on the diagonal steps of a minimum edit alignment."""
+    n, m = len(ref), len(hyp)
+    cost = np.zeros((n + 1, m + 1), dtype=np.int64)
+    cost[:, 0] = np.arange(n + 1)
+    cost[0, :] = np.arange(m + 1)
+    for i in range(1, n + 1):
+        for j in range(1, m + 1):
+            cost[i, j] = min(cost[i - 1, j] + 1, cost[i, j - 1] + 1,
+                             cost[i - 1, j - 1] + (ref[i - 1] != hyp[j - 1]))
+    pairs, i, j = [], n, m
+    while i > 0 and j > 0:
+        if cost[i, j] == cost[i - 1, j - 1] + (ref[i - 1] != hyp[j - 1]):
+            pairs.append((i - 1, j - 1))
+            i, j = i - 1, j - 1
+        elif cost[i, j] == cost[i - 1, j] + 1:
+            i -= 1
+        else:
+            j -= 1
+    return pairs[::-1]
 
 
 def word_errors(reference, hypothesis):

@@ -4,8 +4,11 @@ Normalisation: lower case; whole numbers from 0 to 9999 spelled out ("1984" -> "
 hundred eighty four"), any other digit sequence drops the sentence; hyphens and slashes become
 spaces; apostrophes inside words stay ("don't"); every other punctuation mark is dropped. A
 sentence is kept only when every word is in /usr/share/dict/words (so abbreviations, names the
-synthesizers spell out and foreign words are left out) and it has 3 to 24 words.
+synthesizers spell out and foreign words are left out) and it has 3 to 24 words. The corpus then
+keeps only sentences made of its most common words (a closed vocabulary that a few hours of
+speech cover many times over).
 """
+import collections
 import re
 from pathlib import Path
 
@@ -93,3 +96,12 @@ def corpus():
         if all(w in known for w in words):
             kept.add(text)
     return sorted(kept)
+
+
+def common_word_sentences(sentences, words):
+    """The sentences whose every word is among the `words` most frequent words of all of them
+    (ties broken alphabetically), and that vocabulary."""
+    counts = collections.Counter(w for s in sentences for w in s.split())
+    ranked = sorted(counts, key=lambda w: (-counts[w], w))
+    vocabulary = set(ranked[:words])
+    return [s for s in sentences if all(w in vocabulary for w in s.split())], vocabulary
