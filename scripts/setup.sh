@@ -14,6 +14,7 @@ packages=(
   clang-19 libclang-rt-19-dev parallel fonts-dejavu-core
   zip python3-pefile
   libutf8proc-dev dpkg-dev
+  espeak-ng flite sox  # the speech model's tests and the demo speak English
 )
 # npm comes with the machine's Node.js where there is one; Debian's own otherwise. Node.js also
 # runs the Node reference host's tests.

@@ -53,7 +53,7 @@ def synthesize(text, voice, reverb=None):
                  "-o", "/dev/stdout"]
     raw = subprocess.run(synth, check=True, capture_output=True).stdout
     effects = ["reverb", str(reverb[0]), "50", str(reverb[1])] if reverb else []
-    sox = ["sox", "-V1", "-t", "wav", "-", "-t", "wav", "-r", str(SAMPLE_RATE), "-c", "1",
+    sox = ["sox", "-V1", "-R", "-t", "wav", "-", "-t", "wav", "-r", str(SAMPLE_RATE), "-c", "1",
            "-b", "16", "-e", "signed", "-", "gain", "-3"] + effects
     wav = subprocess.run(sox, input=raw, check=True, capture_output=True).stdout
     with wave.open(io.BytesIO(wav)) as reader:
