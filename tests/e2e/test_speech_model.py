@@ -78,7 +78,7 @@ def transcribe(worker, media):
 
 
 @pytest.fixture(scope="module")
-def linux_words(request, speech_media):
+def linux_words(speech_media):
     """What the Linux worker makes of the media, for the Windows worker to be compared with."""
     exe = ROOT / "build/linux/transcribe-worker"
     if not exe.exists():
