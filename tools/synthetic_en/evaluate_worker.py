@@ -12,7 +12,9 @@ times: held-out sentences spoken word by word by the held-out voices, each word'
        matched to its reference word (edit-distance alignment), start and end errors.
 long:  a continuous reading of at least 3 minutes (sentences with 0.15-0.3 s pauses, so most
        cuts fall inside running speech) through the worker, against the same sentences decoded
-       one by one by the library (uncut): the WER difference.
+       one by one by the library (uncut): the WER difference; and against the whole reading
+       decoded by the library as one piece, which separates what the cuts cost from what the
+       length costs.
 """
 import argparse
 import json
@@ -138,8 +140,9 @@ def part_long(data, model, worker, out, rng, minutes=3.2):
         total += samples.size + pieces[-1].size
         if total >= minutes * 60 * SR:
             break
+    reading = np.concatenate(pieces)
     wav = out / "long-reading.wav"
-    speech.write_wav(wav, np.concatenate(pieces))
+    speech.write_wav(wav, reading)
     ref = words_of(" ".join(texts))
     hyp = [w["text"] for w in run_worker(worker, model, wav)]
     e_cut, n = wer(ref, words_of(" ".join(hyp)))
@@ -148,9 +151,12 @@ def part_long(data, model, worker, out, rng, minutes=3.2):
     for samples in singles:
         uncut += words_of(json.loads(recognizer.decode(samples))["text"])
     e_uncut, _ = wer(ref, uncut)
+    # The whole reading as one piece: what the cuts alone cost, apart from the length.
+    e_whole, _ = wer(ref, words_of(json.loads(recognizer.decode(reading))["text"]))
     result = {"seconds": round(total / SR, 1), "sentences": len(texts), "words": n,
               "wer_worker_cut": e_cut / n, "wer_uncut": e_uncut / n,
-              "difference": (e_cut - e_uncut) / n}
+              "difference": (e_cut - e_uncut) / n, "wer_whole_uncut": e_whole / n,
+              "difference_to_whole": (e_cut - e_whole) / n}
     print(f"long: {json.dumps(result)}", flush=True)
     return result
 
