@@ -104,7 +104,8 @@ def test_words_are_at_their_times(worker, speech_media):
     media, truth = speech_media["words"]
     words = transcribe(worker, media)
     heard = [" ".join(words_of(w["text"])) for w in words]
-    pairs = [(i, j) for i, j in align([t[0] for t in truth], heard) if truth[i][0] == heard[j]]
+    pairs = [(i, j) for i, j in align([t[0] for t in truth], heard, [t[1] for t in truth],
+                                      [w["start"] for w in words]) if truth[i][0] == heard[j]]
     assert len(pairs) >= MATCHED_SHARE * len(truth), f"{len(pairs)} of {len(truth)}: {heard}"
     errors = [(truth[i][0], words[j]["start"] - truth[i][1], words[j]["end"] - truth[i][2])
               for i, j in pairs]

@@ -100,8 +100,9 @@ def part_times(data, model, worker, out, seed, sentences=12):
         wav = out / f"times-{voice_name}.wav"
         speech.write_wav(wav, audio)
         hyp = run_worker(worker, model, wav)
-        pairs = align([t[0] for t in truth], [words_of(w["text"])[0] if words_of(w["text"])
-                                               else "" for w in hyp])
+        pairs = align([t[0] for t in truth],
+                      [words_of(w["text"])[0] if words_of(w["text"]) else "" for w in hyp],
+                      [t[1] for t in truth], [w["start"] for w in hyp])
         matched = [(i, j) for i, j in pairs
                    if truth[i][0] == " ".join(words_of(hyp[j]["text"]))]
         start_err = [abs(hyp[j]["start"] - truth[i][1]) for i, j in matched]

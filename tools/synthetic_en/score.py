@@ -8,9 +8,6 @@ the apostrophe removed.
 import re
 import sys
 
-import numpy as np
-
-
 def words_of(text):
     return re.sub(r"[^a-z' ]", " ", text.lower()).split()
 
@@ -25,22 +22,36 @@ def edit_distance(ref, hyp):
     return previous[-1]
 
 
-def align(ref, hyp):
-    """(ref index, hyp index) pairs on the diagonal steps of a minimum edit alignment."""
+def align(ref, hyp, ref_times=None, hyp_times=None):
+    """(ref index, hyp index) pairs on the diagonal steps of a minimum edit alignment. With the
+    words' times given, of the alignments with fewest edits the one whose equal words lie closest
+    in time (so a word said twice is paired with its own occurrence, not with the other)."""
     n, m = len(ref), len(hyp)
-    cost = np.zeros((n + 1, m + 1), dtype=np.int64)
-    cost[:, 0] = np.arange(n + 1)
-    cost[0, :] = np.arange(m + 1)
-    for i in range(1, n + 1):
-        for j in range(1, m + 1):
-            cost[i, j] = min(cost[i - 1, j] + 1, cost[i, j - 1] + 1,
-                             cost[i - 1, j - 1] + (ref[i - 1] != hyp[j - 1]))
+
+    def gap(i, j):
+        if ref_times is None or ref[i] != hyp[j]:
+            return 0.0
+        return abs(ref_times[i] - hyp_times[j])
+
+    cost = [[(0, 0.0)] * (m + 1) for _ in range(n + 1)]
+    for i in range(n + 1):
+        for j in range(m + 1):
+            if i == 0 or j == 0:
+                cost[i][j] = (i + j, 0.0)
+                continue
+            diagonal = cost[i - 1][j - 1]
+            cost[i][j] = min((cost[i - 1][j][0] + 1, cost[i - 1][j][1]),
+                             (cost[i][j - 1][0] + 1, cost[i][j - 1][1]),
+                             (diagonal[0] + (ref[i - 1] != hyp[j - 1]),
+                              diagonal[1] + gap(i - 1, j - 1)))
     pairs, i, j = [], n, m
     while i > 0 and j > 0:
-        if cost[i, j] == cost[i - 1, j - 1] + (ref[i - 1] != hyp[j - 1]):
+        diagonal = cost[i - 1][j - 1]
+        if cost[i][j] == (diagonal[0] + (ref[i - 1] != hyp[j - 1]),
+                          diagonal[1] + gap(i - 1, j - 1)):
             pairs.append((i - 1, j - 1))
             i, j = i - 1, j - 1
-        elif cost[i, j] == cost[i - 1, j] + 1:
+        elif cost[i][j] == (cost[i - 1][j][0] + 1, cost[i - 1][j][1]):
             i -= 1
         else:
             j -= 1
