@@ -24,11 +24,11 @@ from test_model_check import LIBRARY_OK, OK  # noqa: E402
 
 SENTENCES = 16  # about a minute of speech, half of it by each held-out voice
 WORD_TIME_SENTENCES = 3
-# The committed model's own figures on this set with a margin (56 % of the words wrong; a
-# quarter of the words spoken one by one recognized, most of their starts within 0.1 s, their ends
-# up to 0.3 s early): far from good speech recognition, but any fault of decoding, cutting or
-# timing shows as nearly every word wrong or misplaced by seconds.
-MAX_WER = 0.70
+# The committed model's own figures on this set with a margin (46 % of the words wrong; 10 of
+# the 33 words spoken one by one recognized, most of their starts within 0.1 s, their ends up to
+# 0.3 s early): far from good speech recognition, but any fault of decoding, cutting or timing
+# shows as nearly every word wrong or misplaced by seconds.
+MAX_WER = 0.60
 MATCHED_SHARE = 0.2
 CLOSE_START = 0.2  # seconds; for three quarters of the matched words
 MAX_TIME_ERROR = 1.0  # seconds, for every matched word's start and end
