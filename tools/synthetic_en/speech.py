@@ -58,7 +58,8 @@ def voice_label(voice):
 def synthesize(text, voice, reverb=None, tract=None):
     """float32 samples at 16 kHz of one utterance: the synthesizer's WAV through sox (resampling;
     a speed change by the factor `tract` when asked, which moves pitch and formants together as a
-    shorter or longer vocal tract would; a little reverberation when asked: (reverberance %, room scale %))."""
+    shorter or longer vocal tract would; a little reverberation when asked: (reverberance %,
+    room scale %))."""
     engine, name, speed, pitch = voice
     if engine == "espeak":
         synth = ["espeak-ng", "-v", name, "-s", str(speed), "-p", str(pitch), "--stdout", text]

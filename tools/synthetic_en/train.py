@@ -51,7 +51,7 @@ PARAMS = {
     "max_frames_per_batch": 2500,  # 10 ms frames, padding included (25 s)
     "max_utterances_per_batch": 32,
     "sigma": 0.05,  # TDT logit under-normalisation (training only)
-    "rnnt_weight": 0.0,  # share of plain RNN-T loss on the token logits (0.1 cost 30 % of the speed)
+    "rnnt_weight": 0.0,  # share of plain RNN-T loss on the token logits (0.1: 30 % slower)
     "ctc_weight": 0.5,  # CTC on the encoder output (a training-only head): faster alignment
     # longer utterances: from this epoch on, some training sentences are joined end to end into
     # utterances of up to join_max_frames (the worker's pieces are 20-30 s of running speech; the
