@@ -101,11 +101,10 @@ def main():
                   f"A continuous reading of {r['seconds']} s ({r['sentences']} clean test "
                   f"sentences, {r['words']} words, 0.15-0.3 s pauses): WER through the worker "
                   f"{pct(r['wer_worker_cut'])}, the same sentences decoded one by one uncut "
-                  f"{pct(r['wer_uncut'])}, difference {pct(r['difference'])}."]
-        if "wer_whole_uncut" in r:
-            lines[-1] += (f" The whole reading decoded by the library as one piece (no cut): "
-                          f"{pct(r['wer_whole_uncut'])}, so the cuts themselves cost "
-                          f"{pct(r['difference_to_whole'])}.")
+                  f"{pct(r['wer_uncut'])}, difference {pct(r['difference'])}. The whole "
+                  f"reading decoded by the library as one piece (no cut): "
+                  f"{pct(r['wer_whole_uncut'])}, so the cuts themselves cost "
+                  f"{pct(r['difference_to_whole'])}."]
     if args.notes and args.notes.exists():
         lines += ["", args.notes.read_text().strip()]
     lines += ["", "## Files", "", "| file | bytes | sha256 |", "| --- | --- | --- |"]

@@ -161,9 +161,8 @@ def make_batches(data, params, epoch):
 
 
 def collate(data, items, rng=None, params=None):
-    """Padded features and targets of a batch: each item a sentence index or a list of them,
-    joined end to end (features, then the normalisation over the whole, as for one stream)."""
-    items = [item if isinstance(item, list) else [item] for item in items]
+    """Padded features and targets of a batch: each item a list of sentence indices, joined end
+    to end (features, then the normalisation over the whole, as for one stream)."""
     feats = [normalise_per_feature(np.concatenate([data.features(i) for i in item]))
              for item in items]
     if rng is not None:
@@ -211,7 +210,7 @@ def decode_set(model, data, sp, indices=None, batch_size=16):
     with torch.no_grad():
         for start in range(0, len(indices), batch_size):
             chunk = indices[start:start + batch_size]
-            x, lengths, _, _ = collate(data, chunk)
+            x, lengths, _, _ = collate(data, [[i] for i in chunk])
             encoded, enc_lengths = model.encoder(x, lengths)
             for j, i in enumerate(chunk):
                 hyp = tmodel.greedy_tdt(model, encoded[j], int(enc_lengths[j]))
