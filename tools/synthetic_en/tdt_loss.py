@@ -12,6 +12,11 @@ alpha(t,u) = c(t,u) (+) alpha(t,u-1) + w(t,u-1), which a cumulative logsumexp so
 alpha(t,u) = S(u) + logcumsumexp_k (c(t,k) - S(k)) with S(u) = sum_{j<u} w(t,j). It runs in float64
 so that the subtraction and addition of S keep their precision.
 
+The gradient comes from the backward variables beta(t,u) (log-weight of finishing from (t,u)),
+found by the same loop run from the last frame down: each move's share of log P(y|x) is
+exp(alpha(from) + move + beta(to) - log P). Neither loop builds an autograd graph; one over the
+frames' slices had cost more than the sums themselves.
+
 `python3 tdt_loss.py` checks that with durations forced to 0 for tokens and 1 for blanks the loss
 equals torchaudio's rnnt_loss, values and gradients.
 """
@@ -20,68 +25,128 @@ import torch
 NEG = -1e30
 
 
-def tdt_loss(token_logp, duration_logp, targets, frame_lengths, target_lengths, blank,
-             durations=(0, 1, 2, 3, 4), blank_duration_logp=None):
+def tdt_loss(token_logits, duration_logp, targets, frame_lengths, target_lengths, blank,
+             durations=(0, 1, 2, 3, 4), blank_duration_logp=None, sigma=0.0):
     """Mean over the batch of -log P(y|x).
 
-    token_logp:     (B, T, U+1, V) log-softmax over the tokens and the blank
+    token_logits:   (B, T, U+1, V) the joiner's logits over the tokens and the blank, normalised
+                    here (log-softmax, less sigma: TDT's under-normalisation in training)
     duration_logp:  (B, T, U+1, K) log-softmax over the durations, used after tokens and (unless
                     blank_duration_logp is given) after blanks
     targets:        (B, U) int64 token ids; frame_lengths, target_lengths: (B,) int64
     """
-    B, T, U1, _ = token_logp.shape
-    device = token_logp.device
+    B, T, U1, _ = token_logits.shape
     blank_dur = duration_logp if blank_duration_logp is None else blank_duration_logp
-    blank_lp = token_logp[..., blank].double()  # (B, T, U+1)
+    # Only the blank's and the next target's log-probabilities are used: gathered from the logits
+    # less their log-sum, the (B, T, U+1, V) log-softmax is never made.
+    norm = torch.logsumexp(token_logits, dim=-1).double() + sigma  # (B, T, U+1)
+    blank_lp = token_logits[..., blank].double() - norm
     index = targets.clamp(min=0).long()[:, None, :, None].expand(B, T, U1 - 1, 1)
-    tok_lp = torch.gather(token_logp[:, :, :-1, :], 3, index)[..., 0].double()  # (B, T, U)
+    tok_lp = torch.gather(token_logits[:, :, :-1, :], 3, index)[..., 0].double() - norm[..., :-1]
     tok_lp = torch.cat([tok_lp, torch.full((B, T, 1), NEG, dtype=torch.float64,
-                                           device=device)], dim=2)  # (B, T, U+1), none after U
-    dur_tok = duration_logp.double()
-    dur_blank = blank_dur.double()
-    # Token moves with each duration start from (t-d, u-1); blanks (d >= 1) from (t-d, u).
-    tok_moves = [tok_lp + dur_tok[..., k] for k in range(len(durations))]  # (B, T, U+1)
-    blank_moves = [blank_lp + dur_blank[..., k] for k in range(len(durations))]
+                                           device=token_logits.device)], dim=2)  # none after U
+    # (K, B, T, U+1): log-weights of each move out of (t, u), a token or a blank with duration k
+    tok_moves = tok_lp[None] + duration_logp.double().permute(3, 0, 1, 2)
+    blank_moves = blank_lp[None] + blank_dur.double().permute(3, 0, 1, 2)
+    log_prob = _Lattice.apply(tok_moves, blank_moves, frame_lengths.long(),
+                              target_lengths.long(), tuple(durations))
+    return (-log_prob).mean()
 
-    alphas = []
+
+def _forward_variables(tok_moves, blank_moves, frame_lengths, target_lengths, durations):
+    """alpha (B, T, U+1): log-weight of reaching frame t with u tokens emitted; log P (B,)."""
+    _, B, T, U1 = tok_moves.shape
+    alpha = torch.full((B, T, U1), NEG, dtype=torch.float64)
     for t in range(T):
         terms = []
         for k, d in enumerate(durations):
             if d == 0 or t - d < 0:
                 continue
-            prev = alphas[t - d]
-            terms.append(prev + blank_moves[k][:, t - d])
-            shifted = prev + tok_moves[k][:, t - d]  # lands on u+1
-            terms.append(torch.cat([torch.full((B, 1), NEG, dtype=torch.float64, device=device),
-                                    shifted[:, :-1]], dim=1))
+            prev = alpha[:, t - d]
+            terms.append(prev + blank_moves[k, :, t - d])
+            shifted = prev + tok_moves[k, :, t - d]  # lands on u+1
+            terms.append(torch.nn.functional.pad(shifted[:, :-1], (1, 0), value=NEG))
         if terms:
             c = torch.logsumexp(torch.stack(terms), dim=0)
         else:
-            c = torch.full((B, U1), NEG, dtype=torch.float64, device=device)
+            c = torch.full((B, U1), NEG, dtype=torch.float64)
             c[:, 0] = 0.0
         if 0 in durations:
-            w = tok_moves[list(durations).index(0)][:, t, :-1]  # (B, U): step u -> u+1 in place
-            w = w.clamp(min=NEG / 4)
-            s = torch.cat([torch.zeros((B, 1), dtype=torch.float64, device=device),
-                           torch.cumsum(w, dim=1)], dim=1)  # S(u)
-            alpha = s + torch.logcumsumexp(c - s, dim=1)
-        else:
-            alpha = c
-        alphas.append(alpha)
-    alpha = torch.stack(alphas, dim=1)  # (B, T, U+1)
-
+            # duration-0 tokens chain along u in the frame: alpha(u) = c(u) (+) alpha(u-1) + w(u-1)
+            w = tok_moves[durations.index(0), :, t, :-1].clamp(min=NEG / 4)
+            s = torch.nn.functional.pad(torch.cumsum(w, dim=1), (1, 0))  # S(u) = sum_{j<u} w(j)
+            c = s + torch.logcumsumexp(c - s, dim=1)
+        alpha[:, t] = c
+    batch = torch.arange(B)
     final = []
-    batch = torch.arange(B, device=device)
     for k, d in enumerate(durations):
         if d == 0:
             continue
         t = frame_lengths - d
-        ok = t >= 0
         tc = t.clamp(min=0)
-        value = alpha[batch, tc, target_lengths] + blank_moves[k][batch, tc, target_lengths]
-        final.append(torch.where(ok, value, torch.full_like(value, NEG)))
-    log_prob = torch.logsumexp(torch.stack(final), dim=0)
-    return (-log_prob).mean()
+        value = alpha[batch, tc, target_lengths] + blank_moves[k, batch, tc, target_lengths]
+        final.append(torch.where(t >= 0, value, torch.full_like(value, NEG)))
+    return alpha, torch.logsumexp(torch.stack(final), dim=0)
+
+
+def _backward_variables(tok_moves, blank_moves, frame_lengths, target_lengths, durations):
+    """beta (B, T+D+1, U+2), padded with NEG: log-weight of finishing from frame t with u tokens
+    emitted, and the same with the end itself (frame T_b, all U_b tokens) at 0, which only a
+    blank may reach."""
+    _, B, T, U1 = tok_moves.shape
+    pad = max(durations) + 1
+    beta = torch.full((B, T + pad, U1 + 1), NEG, dtype=torch.float64)
+    beta_end = beta.clone()
+    batch = torch.arange(B)
+    beta_end[batch, frame_lengths, target_lengths] = 0.0
+    live = torch.arange(T)[None, :] < frame_lengths[:, None]  # (B, T)
+    for t in range(T - 1, -1, -1):
+        terms = []
+        for k, d in enumerate(durations):
+            if d >= 1:
+                terms.append(blank_moves[k, :, t] + beta_end[:, t + d, :U1])
+                terms.append(tok_moves[k, :, t] + beta[:, t + d, 1:])
+        c = torch.logsumexp(torch.stack(terms), dim=0)
+        if 0 in durations:
+            # beta(u) = c(u) (+) w(u) + beta(u+1), solved from the last u down
+            w = tok_moves[durations.index(0), :, t, :-1].clamp(min=NEG / 4)
+            s = torch.nn.functional.pad(torch.cumsum(w, dim=1), (1, 0))
+            c = torch.flip(torch.logcumsumexp(torch.flip(c + s, [1]), dim=1), [1]) - s
+        beta[:, t, :U1] = torch.where(live[:, t, None], c, beta[:, t, :U1])
+        beta_end[:, t, :U1] = torch.where(live[:, t, None], c, beta_end[:, t, :U1])
+    return beta, beta_end
+
+
+class _Lattice(torch.autograd.Function):
+    """log P(y|x) of each utterance from the moves' log-weights, by the forward variables; the
+    gradient by the backward ones: d log P / d move = exp(alpha(from) + move + beta(to) - log P).
+    Both loops run without autograd (its graph of small slices cost more than the sums)."""
+
+    @staticmethod
+    def forward(ctx, tok_moves, blank_moves, frame_lengths, target_lengths, durations):
+        alpha, log_prob = _forward_variables(tok_moves, blank_moves, frame_lengths,
+                                             target_lengths, durations)
+        ctx.save_for_backward(tok_moves, blank_moves, frame_lengths, target_lengths, alpha,
+                              log_prob)
+        ctx.durations = durations
+        return log_prob
+
+    @staticmethod
+    def backward(ctx, grad_log_prob):
+        tok_moves, blank_moves, frame_lengths, target_lengths, alpha, log_prob = ctx.saved_tensors
+        beta, beta_end = _backward_variables(tok_moves, blank_moves, frame_lengths,
+                                             target_lengths, ctx.durations)
+        _, B, T, U1 = tok_moves.shape
+        base = alpha - log_prob[:, None, None]
+        scale = grad_log_prob.double()[:, None, None]
+        grad_tok = torch.empty_like(tok_moves)
+        grad_blank = torch.empty_like(blank_moves)
+        for k, d in enumerate(ctx.durations):
+            to_tok = beta[:, d:d + T, 1:]
+            to_blank = beta_end[:, d:d + T, :U1] if d >= 1 else torch.full_like(base, NEG)
+            grad_tok[k] = torch.exp(base + tok_moves[k] + to_tok) * scale
+            grad_blank[k] = torch.exp(base + blank_moves[k] + to_blank) * scale
+        return grad_tok, grad_blank, None, None, None
 
 
 def _check():
@@ -100,7 +165,7 @@ def _check():
     forced_tok[..., 0] = 0.0
     forced_blank = torch.full((B, T, U + 1, 5), NEG)
     forced_blank[..., 1] = 0.0
-    ours = tdt_loss(torch.log_softmax(logits, -1), forced_tok, targets.long(),
+    ours = tdt_loss(logits, forced_tok, targets.long(),
                     frame_lengths.long(), target_lengths.long(), blank=V - 1,
                     blank_duration_logp=forced_blank)
     grad, = torch.autograd.grad(ours, logits)

@@ -9,14 +9,24 @@ or when the time budget is spent, whichever comes first; the learning rate follo
 that time budget (or over --total-steps when given, which makes a rerun step-for-step the same).
 Checkpoints (EXP/last.pt) are written every few minutes and after each epoch; a rerun continues
 from the last one, at the same batch.
+
+With --workers N (2 by default) N processes of one thread each train together: each step, each
+takes the next batch of the epoch's order, and their gradients are averaged (gloo on the local
+host); the first process evaluates, logs and writes the checkpoints.
 """
 import argparse
 import json
 import math
+import os
 import random
+import socket
 import sys
 import time
 from pathlib import Path
+
+# One OpenBLAS thread a process: its own second thread only spins here (the same speed at half the
+# processor), and the processor goes to the second training process instead.
+os.environ.setdefault("OPENBLAS_NUM_THREADS", "1")
 
 import numpy as np
 import torch
@@ -31,6 +41,7 @@ from tdt_loss import tdt_loss  # noqa: E402
 PARAMS = {
     "seed": 42,
     "threads": 1,  # 2 threads: 23 s of audio a second against 43 with 1 (OpenMP waits)
+    "workers": 2,  # processes training together, one batch each a step
     # model
     "feat_dim": 80,
     "subsampling": 4,  # 40 ms encoder frames (8 was tried: no learning within the budget)
@@ -183,11 +194,10 @@ def compute_loss(model, batch, params):
     x, lengths, targets, target_lengths = batch
     joint, enc_lengths, encoded = model.logits(x, lengths, targets)
     v = model.vocab_size + 1
-    token_logits, duration_logits = joint[..., :v], joint[..., v:]
-    token_logp = torch.log_softmax(token_logits, dim=-1) - params["sigma"]
+    token_logits, duration_logits = joint.split([v, joint.shape[-1] - v], dim=-1)
     duration_logp = torch.log_softmax(duration_logits, dim=-1)
-    loss = tdt_loss(token_logp, duration_logp, targets, enc_lengths, target_lengths,
-                    blank=model.vocab_size, durations=tmodel.DURATIONS)
+    loss = tdt_loss(token_logits, duration_logp, targets, enc_lengths, target_lengths,
+                    blank=model.vocab_size, durations=tmodel.DURATIONS, sigma=params["sigma"])
     if params["rnnt_weight"] > 0:
         rnnt = torchaudio.functional.rnnt_loss(
             token_logits.contiguous(), targets.int(), enc_lengths.int(), target_lengths.int(),
@@ -254,7 +264,6 @@ def learning_rate(params, step, progress):
 
 
 def main():
-    import sentencepiece as spm
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--data", type=Path, required=True)
@@ -264,16 +273,65 @@ def main():
     parser.add_argument("--epochs", type=int, default=PARAMS["epochs"])
     parser.add_argument("--eval-minutes", type=float, default=PARAMS["eval_minutes"])
     parser.add_argument("--threads", type=int, default=PARAMS["threads"])
+    parser.add_argument("--workers", type=int, default=PARAMS["workers"])
     parser.add_argument("--peak-lr", type=float, default=PARAMS["peak_lr"])
     parser.add_argument("--total-steps", type=int, default=0,
                         help="cosine over this many steps instead of over the time budget")
     args = parser.parse_args()
     params = dict(PARAMS, time_budget_minutes=args.time_budget, epochs=args.epochs,
-                  eval_minutes=args.eval_minutes, threads=args.threads, peak_lr=args.peak_lr,
-                  total_steps=args.total_steps)
-    torch.set_num_threads(params["threads"])
-    torch.manual_seed(params["seed"])
+                  eval_minutes=args.eval_minutes, threads=args.threads, workers=args.workers,
+                  peak_lr=args.peak_lr, total_steps=args.total_steps)
     args.exp.mkdir(parents=True, exist_ok=True)
+    if params["workers"] == 1:
+        train(0, args, params, None)
+        return
+    with socket.socket() as probe:  # a free port for the processes to meet on
+        probe.bind(("127.0.0.1", 0))
+        address = f"tcp://127.0.0.1:{probe.getsockname()[1]}"
+    torch.multiprocessing.spawn(train, args=(args, params, address), nprocs=params["workers"])
+
+
+class Team:
+    """The training processes' step in common: gradients summed over those that had a batch and
+    divided by their number, and the first process's clock and figures shared with the rest."""
+
+    def __init__(self, rank, workers, address):
+        self.rank, self.workers = rank, workers
+        if workers > 1:
+            torch.distributed.init_process_group("gloo", init_method=address, rank=rank,
+                                                 world_size=workers)
+
+    def step(self, model, items, elapsed, loss_sum, audio):
+        """Averages the gradients in place over the processes that had a batch (`items`
+        utterances); returns the first process's elapsed time and the step's loss sum, utterances
+        and audio seconds, summed over the processes."""
+        grads = [p.grad if p.grad is not None else torch.zeros_like(p)
+                 for p in model.parameters()]
+        extras = torch.tensor([float(items > 0), elapsed if self.rank == 0 else 0.0, loss_sum,
+                               float(items), audio])
+        if self.workers > 1:
+            flat = torch.cat([g.reshape(-1) for g in grads] + [extras])
+            torch.distributed.all_reduce(flat)
+            extras = flat[-len(extras):]
+            offset = 0
+            for p, g in zip(model.parameters(), grads):
+                p.grad = flat[offset:offset + g.numel()].view_as(g).clone()
+                offset += g.numel()
+        for p in model.parameters():
+            p.grad.div_(max(1.0, float(extras[0])))
+        return float(extras[1]), float(extras[2]), int(extras[3]), float(extras[4])
+
+
+def train(rank, args, params, address):
+    import sentencepiece as spm
+    torch.set_num_threads(params["threads"])
+    torch.manual_seed(params["seed"])  # the same initial model in every process
+    team = Team(rank, params["workers"], address)
+    lead = rank == 0
+
+    def note(message):
+        if lead:
+            log(message)
 
     sp = spm.SentencePieceProcessor(model_file=str(args.data / "lang/bpe.model"))
     vocab_size = sp.get_piece_size()
@@ -284,8 +342,8 @@ def main():
                                   weight_decay=params["weight_decay"])
     n_params = sum(p.numel() for p in model.parameters())
     hours = sum(r["frames"] for r in train_set.rows) / 100 / 3600
-    log(f"{n_params} parameters; {len(train_set.rows)} training utterances ({hours:.2f} h), "
-        f"{len(dev_set.rows)} dev utterances; params {json.dumps(params)}")
+    note(f"{n_params} parameters; {len(train_set.rows)} training utterances ({hours:.2f} h), "
+         f"{len(dev_set.rows)} dev utterances; params {json.dumps(params)}")
 
     state = {"epoch": 0, "batch": 0, "step": 0, "elapsed": 0.0, "history": []}
     checkpoint = args.exp / "last.pt"
@@ -294,10 +352,13 @@ def main():
         model.load_state_dict(saved["model"])
         optimizer.load_state_dict(saved["optimizer"])
         state = saved["state"]
-        log(f"continuing from epoch {state['epoch']} batch {state['batch']} step {state['step']}"
-            f" after {state['elapsed'] / 60:.1f} min")
+        note(f"continuing from epoch {state['epoch']} batch {state['batch']} step "
+             f"{state['step']} after {state['elapsed'] / 60:.1f} min")
+    torch.manual_seed(params["seed"] * 100 + rank * 10 + state["step"])  # dropout, per process
 
     def save():
+        if not lead:
+            return
         tmp = checkpoint.with_suffix(".tmp")
         torch.save({"model": model.state_dict(), "optimizer": optimizer.state_dict(),
                     "state": state, "params": params, "vocab_size": vocab_size}, tmp)
@@ -307,72 +368,79 @@ def main():
     started = time.time() - state["elapsed"]
     last_save = last_eval = time.time()
     model.train()
-    out_of_time = False
+    out_of_time = state["elapsed"] >= budget
     while state["epoch"] < params["epochs"] and not out_of_time:
         epoch = state["epoch"]
         batches = make_batches(train_set, params, epoch)
-        rng = np.random.default_rng(params["seed"] * 100 + epoch * 10007 + state["batch"])
-        window_loss, window_tokens, window_audio, window_start = 0.0, 0, 0.0, time.time()
-        while state["batch"] < len(batches):
-            state["elapsed"] = time.time() - started
-            if state["elapsed"] >= budget:
-                out_of_time = True
-                break
+        rng = np.random.default_rng(params["seed"] * 100 + epoch * 10007 + state["batch"] + rank)
+        window_loss, window_items, window_audio, window_start = 0.0, 0, 0.0, time.time()
+        while state["batch"] < len(batches) and not out_of_time:
             progress = (state["step"] / params["total_steps"] if params["total_steps"]
                         else state["elapsed"] / budget)
             lr = learning_rate(params, state["step"], progress)
             for group in optimizer.param_groups:
                 group["lr"] = lr
-            items = batches[state["batch"]]
-            batch = collate(train_set, items, rng, params)
-            loss, tokens = compute_loss(model, batch, params)
             optimizer.zero_grad()
-            loss.backward()
+            mine = state["batch"] + rank
+            items, loss_sum, audio = [], 0.0, 0.0
+            if mine < len(batches):
+                items = batches[mine]
+                batch = collate(train_set, items, rng, params)
+                loss, _ = compute_loss(model, batch, params)
+                loss.backward()
+                loss_sum, audio = loss.item() * len(items), float(batch[1].sum()) / 100
+            elapsed, loss_sum, utterances, audio = team.step(
+                model, len(items), time.time() - started, loss_sum, audio)
             torch.nn.utils.clip_grad_norm_(model.parameters(), params["grad_clip"])
             optimizer.step()
+            state["elapsed"] = elapsed
+            out_of_time = elapsed >= budget
             state["step"] += 1
-            state["batch"] += 1
-            window_loss += loss.item() * len(items)
-            window_tokens += len(items)
-            window_audio += float(batch[1].sum()) / 100
+            state["batch"] += params["workers"]
+            window_loss += loss_sum
+            window_items += utterances
+            window_audio += audio
             if state["step"] % params["log_every"] == 0:
                 spent = time.time() - window_start
-                log(f"epoch {epoch} batch {state['batch']}/{len(batches)} step {state['step']} "
-                    f"loss {window_loss / window_tokens:.3f} lr {lr:.2e} "
-                    f"{window_audio / spent:.1f} s audio/s, {state['elapsed'] / 60:.1f} min")
-                window_loss, window_tokens, window_audio, window_start = 0.0, 0, 0.0, time.time()
-            if time.time() - last_eval > params["eval_minutes"] * 60:
+                note(f"epoch {epoch} batch {min(state['batch'], len(batches))}/{len(batches)} "
+                     f"step {state['step']} loss {window_loss / max(1, window_items):.3f} "
+                     f"lr {lr:.2e} {window_audio / spent:.1f} s audio/s, "
+                     f"{state['elapsed'] / 60:.1f} min")
+                window_loss, window_items, window_audio, window_start = 0.0, 0, 0.0, time.time()
+            if lead and time.time() - last_eval > params["eval_minutes"] * 60:
                 texts = decode_set(model, dev_set, sp,
                                    spread(params["eval_utterances"], len(dev_set.rows)))
                 wer, _ = wer_by_voice(dev_set, texts)
-                log(f"step {state['step']}: dev WER {100 * wer:.2f} % on {len(texts)} utterances")
+                note(f"step {state['step']}: dev WER {100 * wer:.2f} % on {len(texts)} utterances")
                 last_eval = time.time()
-            if time.time() - last_save > params["checkpoint_minutes"] * 60:
+            if lead and time.time() - last_save > params["checkpoint_minutes"] * 60:
                 save()
                 last_save = time.time()
         finished_epoch = state["batch"] >= len(batches)
-        texts = decode_set(model, dev_set, sp,
-                           spread(params["epoch_eval_utterances"], len(dev_set.rows)))
-        wer, per_voice = wer_by_voice(dev_set, texts)
-        label = f"epoch {epoch}" + ("" if finished_epoch else " (stopped by the time budget)")
-        log(f"{label}: dev WER {100 * wer:.2f} % (" +
-            ", ".join(f"{k} {100 * v:.2f} %" for k, v in sorted(per_voice.items())) + ")")
-        for i in list(texts)[:3]:
-            log(f"  ref: {dev_set.rows[i]['text']}\n                    hyp: {texts[i]}")
-        state["history"].append({"epoch": epoch, "complete": finished_epoch,
-                                 "step": state["step"], "minutes": state["elapsed"] / 60,
-                                 "dev_wer": wer, "dev_wer_per_voice": per_voice})
+        if lead:
+            texts = decode_set(model, dev_set, sp,
+                               spread(params["epoch_eval_utterances"], len(dev_set.rows)))
+            wer, per_voice = wer_by_voice(dev_set, texts)
+            label = f"epoch {epoch}" + ("" if finished_epoch else " (stopped by the time budget)")
+            note(f"{label}: dev WER {100 * wer:.2f} % (" +
+                 ", ".join(f"{k} {100 * v:.2f} %" for k, v in sorted(per_voice.items())) + ")")
+            for i in list(texts)[:3]:
+                note(f"  ref: {dev_set.rows[i]['text']}\n                    hyp: {texts[i]}")
+            state["history"].append({"epoch": epoch, "complete": finished_epoch,
+                                     "step": state["step"], "minutes": state["elapsed"] / 60,
+                                     "dev_wer": wer, "dev_wer_per_voice": per_voice})
         if finished_epoch:
             state["epoch"] += 1
             state["batch"] = 0
-        state["elapsed"] = time.time() - started
         save()
-        torch.save({"model": model.state_dict(), "params": params, "vocab_size": vocab_size},
-                   args.exp / f"epoch-{epoch}.pt")
-    (args.exp / "history.json").write_text(json.dumps(
-        {"parameters": n_params, "training_minutes": state["elapsed"] / 60,
-         "steps": state["step"], "history": state["history"], "params": params}, indent=1))
-    log(f"done: {state['step']} steps in {state['elapsed'] / 60:.1f} min")
+        if lead:
+            torch.save({"model": model.state_dict(), "params": params, "vocab_size": vocab_size},
+                       args.exp / f"epoch-{epoch}.pt")
+    if lead:
+        (args.exp / "history.json").write_text(json.dumps(
+            {"parameters": n_params, "training_minutes": state["elapsed"] / 60,
+             "steps": state["step"], "history": state["history"], "params": params}, indent=1))
+    note(f"done: {state['step']} steps in {state['elapsed'] / 60:.1f} min")
 
 
 if __name__ == "__main__":
