@@ -3,7 +3,8 @@
 
   1  text:     sentences from the fortune files -> DATA/text/{train,dev,test}.txt (seeded split)
   2  vocab:    SentencePiece BPE on the training text -> DATA/lang/bpe.model, tokens.txt
-  3  train:    one utterance per training sentence by a training voice -> DATA/train/
+  3  train:    each training sentence spoken by a few training voices, some of them also word
+               by word with pauses -> DATA/train/
   4  held-out: dev and test sentences by the held-out voices -> DATA/dev/, DATA/test/
                (the test set in two conditions: clean, and with 10-30 dB SNR noise; WAVs kept)
 
@@ -34,7 +35,8 @@ PARAMS = {
     "dev_sentences": 100,
     "test_sentences": 200,
     "common_words": 2000,  # the vocabulary: the corpus's most frequent words
-    "renditions": 2,  # each training sentence is spoken this many times, each by a voice drawn anew
+    "renditions": 3,  # each training sentence is spoken this many times, each by a voice drawn anew
+    "apart_share": 0.15,  # of training sentences, once more with their words spoken one by one
     "vocab_size": 256,  # BPE pieces including <unk>; <blk> comes on top
 }
 
@@ -83,8 +85,9 @@ def stage_vocab(data, params):
 
 
 def _make(job):
-    seed, text, held_out, noisy, wav_path = job
-    label, samples = speech.training_utterance(seed, text, held_out=held_out, noisy=noisy)
+    seed, text, held_out, noisy, apart, wav_path = job
+    label, samples = speech.training_utterance(seed, text, held_out=held_out, noisy=noisy,
+                                               apart=apart)
     if wav_path:
         speech.write_wav(wav_path, samples)
         samples = speech.to_int16(samples).astype(np.float32) / 32768.0  # what a reader gets
@@ -97,7 +100,8 @@ def write_set(out, jobs, texts, ids, processes):
     tmp = out.with_name(out.name + ".partial")
     tmp.mkdir(parents=True, exist_ok=True)
     (tmp / "wav").mkdir(exist_ok=True)
-    jobs = [(seed, t, h, n, str(tmp / "wav" / w) if w else None) for seed, t, h, n, w in jobs]
+    jobs = [(seed, t, h, n, a, str(tmp / "wav" / w) if w else None)
+            for seed, t, h, n, a, w in jobs]
     feats, rows, first = [], [], 0
     with multiprocessing.Pool(processes) as pool:
         for i, (label, f) in enumerate(pool.imap(_make, jobs, chunksize=8)):
@@ -121,7 +125,11 @@ def stage_train(data, params, processes):
         return
     sentences = (data / "text/train.txt").read_text().splitlines()
     texts = [s for _ in range(params["renditions"]) for s in sentences]
-    jobs = [(params["seed"] * 1000003 + i, s, None, None, None) for i, s in enumerate(texts)]
+    apart = random.Random(params["seed"]).sample(
+        sentences, int(params["apart_share"] * len(sentences)))
+    jobs = [(params["seed"] * 1000003 + i, s, None, None, i >= len(texts), None)
+            for i, s in enumerate(texts + apart)]
+    texts += apart
     write_set(out, jobs, texts, [f"train-{i:05d}" for i in range(len(texts))], processes)
 
 
@@ -141,7 +149,7 @@ def stage_held_out(data, params, processes):
                         v * 10000 + i
                     condition = {None: "mixed", False: "clean", True: "noisy"}[noisy]
                     uid = f"{name}-{voice}-{condition}-{i:04d}"
-                    jobs.append((seed, s, voice, noisy, uid + ".wav"))
+                    jobs.append((seed, s, voice, noisy, False, uid + ".wav"))
                     texts.append(s)
                     ids.append(uid)
         write_set(out, jobs, texts, ids, processes)

@@ -55,11 +55,11 @@ def voice_label(voice):
     return f"{engine}-{name.split('+')[1] if '+' in name else name}"
 
 
-def synthesize(text, voice, reverb=None, tract=None):
+def synthesize(text, voice, reverb=None, tract=None, cents=None):
     """float32 samples at 16 kHz of one utterance: the synthesizer's WAV through sox (resampling;
     a speed change by the factor `tract` when asked, which moves pitch and formants together as a
-    shorter or longer vocal tract would; a little reverberation when asked: (reverberance %,
-    room scale %))."""
+    shorter or longer vocal tract would; a pitch shift by `cents` alone, the formants kept; a
+    little reverberation when asked: (reverberance %, room scale %))."""
     engine, name, speed, pitch = voice
     if engine == "espeak":
         synth = ["espeak-ng", "-v", name, "-s", str(speed), "-p", str(pitch), "--stdout", text]
@@ -68,6 +68,7 @@ def synthesize(text, voice, reverb=None, tract=None):
                  "-o", "/dev/stdout"]
     raw = subprocess.run(synth, check=True, capture_output=True).stdout
     effects = ["speed", f"{tract:.3f}"] if tract else []
+    effects += ["pitch", str(cents)] if cents else []
     effects += ["reverb", str(reverb[0]), "50", str(reverb[1])] if reverb else []
     sox = ["sox", "-V1", "-R", "-t", "wav", "-", "-t", "wav", "-r", str(SAMPLE_RATE), "-c", "1",
            "-b", "16", "-e", "signed", "-", "gain", "-3"] + effects
@@ -109,16 +110,36 @@ def decorate(rng, speech, snr_db=None, peak_db=None, lead=None, trail=None):
     return np.clip(audio, -1.0, 32767 / 32768).astype(np.float32)
 
 
-def training_utterance(seed, text, held_out=None, noisy=None):
+def words_apart(text, voice, rng, tract, cents):
+    """The text's words synthesized one by one, trimmed to their sound, 0.1-0.7 s apart."""
+    pieces = []
+    for word in text.split():
+        samples = synthesize(word, voice, tract=tract, cents=cents)
+        loud = np.flatnonzero(np.abs(samples) > 0.02 * np.max(np.abs(samples)))
+        if loud.size:
+            pieces.append(samples[loud[0]:loud[-1] + 1] / np.max(np.abs(samples)))
+        pieces.append(np.zeros(int(rng.uniform(0.1, 0.7) * SAMPLE_RATE), dtype=np.float32))
+    return np.concatenate(pieces[:-1])
+
+
+def training_utterance(seed, text, held_out=None, noisy=None, apart=False):
     """One utterance: (voice label, samples). Noise at 10-30 dB SNR on 80 % (or as asked),
-    reverberation on 30 %, a speed change on 70 % of the training utterances."""
+    reverberation on 30 %, a speed change on 70 % of the training utterances and a pitch shift
+    on 70 % of flite's; `apart`: the words spoken one by one, with pauses."""
     rng = np.random.default_rng(seed)
     voice = pick_voice(rng, held_out)
     reverb = (int(rng.integers(10, 41)), int(rng.integers(10, 41))) if rng.random() < 0.3 else None
     # New speakers from the few there are: 0.88-1.12 times the speed on 70 % of the training
-    # utterances (held-out voices are left as they are).
+    # utterances, and flite's three voices shifted in pitch by up to 5 semitones either way
+    # (held-out voices are left as they are).
     tract = float(rng.uniform(0.88, 1.12)) if held_out is None and rng.random() < 0.7 else None
-    speech = synthesize(text, voice, reverb, tract)
+    cents = None
+    if held_out is None and voice[0] == "flite" and rng.random() < 0.7:
+        cents = int(rng.integers(-500, 501))
+    if apart:
+        speech = words_apart(text, voice, rng, tract, cents)
+    else:
+        speech = synthesize(text, voice, reverb, tract, cents)
     with_noise = rng.random() < 0.8 if noisy is None else noisy
     snr = float(rng.uniform(10, 30)) if with_noise else None
     return voice_label(voice), decorate(rng, speech, snr_db=snr)
