@@ -11,6 +11,7 @@ import argparse
 import hashlib
 import json
 import shutil
+import subprocess
 import sys
 from pathlib import Path
 
@@ -28,6 +29,15 @@ def checksum_rows(model):
         data = (model / name).read_bytes()
         rows.append(f"| {name} | {len(data)} | {hashlib.sha256(data).hexdigest()} |")
     return rows
+
+
+def recipe_commit():
+    """The last commit of the recipe's files, marked when they have changed since."""
+    def git(*args):
+        return subprocess.run(["git", "-C", str(HERE), *args], capture_output=True,
+                              text=True).stdout.strip()
+    commit = git("log", "-1", "--format=%h", "--", ".") or "unknown"
+    return commit + (" with local changes" if git("status", "--porcelain", "--", ".") else "")
 
 
 def pct(value):
@@ -57,6 +67,8 @@ def main():
              "    # stages 0-8: packages, data, training, export, checks, worker figures",
              "/usr/bin/python3 tools/synthetic_en/record.py --data build/synthetic-en "
              "--exp build/synthetic-en/exp --model models/synthetic-en", "```", "",
+             f"- recipe: `tools/synthetic_en` at commit {recipe_commit()} (the recipe's later "
+             "runs: `tools/synthetic_en/RUNS.md`)",
              f"- data seed {prepare.PARAMS['seed']} (prepare.py), training seed {p['seed']} "
              "(train.py); all parameters are the PARAMS dicts of those two files",
              f"- training: {history['training_minutes']:.1f} min, {history['steps']} steps, "
