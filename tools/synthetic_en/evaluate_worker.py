@@ -133,7 +133,7 @@ def part_long(data, model, worker, out, rng, minutes=3.2):
         if "-clean-" not in uid:
             continue
         samples = read_wav(data / "test/wav" / f"{uid}.wav")
-        a, b = held_out.sound_span(samples)
+        a, b = speech.sound_span(samples)
         samples = samples[max(0, a - 800):b + 800]
         pieces += [samples, np.zeros(int(rng.uniform(0.15, 0.3) * SR), dtype=np.float32)]
         texts.append(text)

@@ -8,12 +8,6 @@ import speech
 SR = speech.SAMPLE_RATE
 
 
-def sound_span(samples):
-    """First and last sample above 2 % of the peak (the synthesizer's own silence trimmed)."""
-    loud = np.flatnonzero(np.abs(samples) > 0.02 * np.max(np.abs(samples)))
-    return int(loud[0]), int(loud[-1]) + 1
-
-
 def reading(texts, voice_name, seed, pause=(0.3, 0.8), noisy=False):
     """The sentences spoken one after another by a held-out voice (each with its own speed and
     pitch, silence around it, gain, and noise when asked), `pause` seconds apart: samples."""
@@ -38,7 +32,7 @@ def word_by_word(texts, voice_name, seed, pause=(0.25, 0.6)):
         voice = speech.pick_voice(np.random.default_rng(seed * 1000 + s), voice_name)
         for word in text.split():
             samples = speech.synthesize(word, voice)
-            a, b = sound_span(samples)
+            a, b = speech.sound_span(samples)
             samples = samples[a:b] / np.max(np.abs(samples)) * 0.5
             truth.append((word, position / SR, (position + samples.size) / SR))
             gap = np.zeros(int(rng.uniform(*pause) * SR), dtype=np.float32)

@@ -110,14 +110,20 @@ def decorate(rng, speech, snr_db=None, peak_db=None, lead=None, trail=None):
     return np.clip(audio, -1.0, 32767 / 32768).astype(np.float32)
 
 
+def sound_span(samples):
+    """First and last sample above 2 % of the peak (the synthesizer's own silence trimmed)."""
+    loud = np.flatnonzero(np.abs(samples) > 0.02 * np.max(np.abs(samples)))
+    return int(loud[0]), int(loud[-1]) + 1
+
+
 def words_apart(text, voice, rng, tract, cents):
     """The text's words synthesized one by one, trimmed to their sound, 0.1-0.7 s apart."""
     pieces = []
     for word in text.split():
         samples = synthesize(word, voice, tract=tract, cents=cents)
-        loud = np.flatnonzero(np.abs(samples) > 0.02 * np.max(np.abs(samples)))
-        if loud.size:
-            pieces.append(samples[loud[0]:loud[-1] + 1] / np.max(np.abs(samples)))
+        if np.any(samples):
+            a, b = sound_span(samples)
+            pieces.append(samples[a:b] / np.max(np.abs(samples)))
         pieces.append(np.zeros(int(rng.uniform(0.1, 0.7) * SAMPLE_RATE), dtype=np.float32))
     return np.concatenate(pieces[:-1])
 
