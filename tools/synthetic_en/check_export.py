@@ -19,8 +19,6 @@ import torch
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
 sys.path.insert(0, str(HERE.parent))
-import mel_features  # noqa: E402
-import model as tmodel  # noqa: E402
 import sherpa_ctypes  # noqa: E402
 import train  # noqa: E402
 from score import word_errors  # noqa: E402
@@ -43,10 +41,7 @@ def main():
     parser.add_argument("--count", type=int, default=40)
     args = parser.parse_args()
     torch.set_num_threads(1)
-    saved = torch.load(args.checkpoint, map_location="cpu")
-    net = train.build_model(saved["params"], saved["vocab_size"])
-    net.load_state_dict(saved["model"])
-    net.eval()
+    net, params = train.load_trained(args.checkpoint)
     sp = spm.SentencePieceProcessor(model_file=str(args.data / "lang/bpe.model"))
     rows = [line.split("\t") for line in
             (args.data / args.set / "index.tsv").read_text().splitlines()]
@@ -60,13 +55,9 @@ def main():
     same = same_batch = tokens_seen = 0
     errors = {"pytorch": [0, 0], "library": [0, 0]}
     for n, (row, samples) in enumerate(zip(rows, waves)):
-        feats = train.normalise_per_feature(mel_features.log_mel(samples).astype(np.float32))
-        x = torch.from_numpy(feats)[None]
-        with torch.no_grad():
-            encoded, lengths = net.encoder(x, torch.tensor([x.shape[1]]))
-        hyp = tmodel.greedy_tdt(net, encoded[0], int(lengths[0]))
+        hyp = train.greedy_of_samples(net, samples)
         torch_tokens = [sp.id_to_piece(y).replace("\u2581", " ") for y, _, _ in hyp]
-        frame_seconds = 0.01 * saved["params"].get("subsampling", 8)
+        frame_seconds = 0.01 * params.get("subsampling", 8)
         torch_times = [round(t * frame_seconds, 2) for _, t, _ in hyp]
         result = json.loads(recognizer.decode(samples))
         lib_tokens = result["tokens"]

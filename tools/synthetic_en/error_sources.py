@@ -15,20 +15,15 @@ import torch
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
-sys.path.insert(0, str(HERE.parent))
-import mel_features  # noqa: E402
-import model as tmodel  # noqa: E402
 import speech  # noqa: E402
 import train  # noqa: E402
 from score import word_errors  # noqa: E402
 
 
 def heard(model, sp, samples):
-    feats = mel_features.log_mel(speech.to_int16(samples).astype(np.float32) / 32768.0)
-    x = torch.from_numpy(train.normalise_per_feature(feats).astype(np.float32))[None]
-    with torch.no_grad():
-        encoded, lengths = model.encoder(x, torch.tensor([x.shape[1]]))
-        return sp.decode([y for y, _, _ in tmodel.greedy_tdt(model, encoded[0], int(lengths[0]))])
+    """What the model hears in the samples, as a 16-bit WAV would carry them."""
+    hyp = train.greedy_of_samples(model, speech.to_int16(samples).astype(np.float32) / 32768.0)
+    return sp.decode([y for y, _, _ in hyp])
 
 
 def wer(model, sp, texts, held_out, seed):
@@ -53,10 +48,7 @@ def main():
     args = parser.parse_args()
     torch.set_num_threads(1)
     sp = spm.SentencePieceProcessor(model_file=str(args.data / "lang/bpe.model"))
-    saved = torch.load(args.checkpoint)
-    model = train.build_model(saved["params"], saved["vocab_size"])
-    model.load_state_dict(saved["model"])
-    model.eval()
+    model, _ = train.load_trained(args.checkpoint)
     sentences = {name: (args.data / f"text/{name}.txt").read_text().splitlines()[:args.count]
                  for name in ("train", "dev")}
     cases = [("training sentences, training voices", "train", None),

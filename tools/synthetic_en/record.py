@@ -72,7 +72,7 @@ def main():
              f"- data seed {prepare.PARAMS['seed']} (prepare.py), training seed {p['seed']} "
              "(train.py); all parameters are the PARAMS dicts of those two files",
              f"- training: {history['training_minutes']:.1f} min, {history['steps']} steps, "
-             f"{p.get('workers', 1)} process(es) of {p['threads']} thread(s), `nice -n 5` on the "
+             f"{p['workers']} process(es) of {p['threads']} thread(s), `nice -n 5` on the "
              "shared 2-core machine; the learning "
              "rate follows the elapsed share of the time budget, so a rerun on a machine under "
              f"another load differs slightly (`--total-steps {history['steps']}` pins it)",

@@ -34,6 +34,8 @@ import torchaudio
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE))
+sys.path.insert(0, str(HERE.parent))
+import mel_features  # noqa: E402
 import model as tmodel  # noqa: E402
 from score import word_errors  # noqa: E402
 from tdt_loss import tdt_loss  # noqa: E402
@@ -256,6 +258,25 @@ def build_model(params, vocab_size):
         params.get("subsampling", 8))
 
 
+def load_trained(checkpoint):
+    """The checkpoint's model, ready for decoding, and its training parameters."""
+    saved = torch.load(checkpoint, map_location="cpu")
+    model = build_model(saved["params"], saved["vocab_size"])
+    model.load_state_dict(saved["model"])
+    model.eval()
+    return model, saved["params"]
+
+
+def greedy_of_samples(model, samples):
+    """The greedy TDT search over one stream of 16 kHz samples (features and normalisation as the
+    speech library computes them): [(token id, frame, duration)]."""
+    feats = normalise_per_feature(mel_features.log_mel(samples).astype(np.float32))
+    x = torch.from_numpy(feats.astype(np.float32))[None]
+    with torch.no_grad():
+        encoded, lengths = model.encoder(x, torch.tensor([x.shape[1]]))
+    return tmodel.greedy_tdt(model, encoded[0], int(lengths[0]))
+
+
 def learning_rate(params, step, progress):
     warm = min(1.0, (step + 1) / params["warmup_steps"])
     floor = params["final_lr_fraction"]
@@ -357,8 +378,6 @@ def train(rank, args, params, address):
     torch.manual_seed(params["seed"] * 100 + rank * 10 + state["step"])  # dropout, per process
 
     def save():
-        if not lead:
-            return
         tmp = checkpoint.with_suffix(".tmp")
         torch.save({"model": model.state_dict(), "optimizer": optimizer.state_dict(),
                     "state": state, "params": params, "vocab_size": vocab_size}, tmp)
@@ -432,8 +451,8 @@ def train(rank, args, params, address):
         if finished_epoch:
             state["epoch"] += 1
             state["batch"] = 0
-        save()
         if lead:
+            save()
             torch.save({"model": model.state_dict(), "params": params, "vocab_size": vocab_size},
                        args.exp / f"epoch-{epoch}.pt")
     if lead:
