@@ -271,7 +271,7 @@ def greedy_of_samples(model, samples):
     """The greedy TDT search over one stream of 16 kHz samples (features and normalisation as the
     speech library computes them): [(token id, frame, duration)]."""
     feats = normalise_per_feature(mel_features.log_mel(samples).astype(np.float32))
-    x = torch.from_numpy(feats.astype(np.float32))[None]
+    x = torch.from_numpy(feats)[None]
     with torch.no_grad():
         encoded, lengths = model.encoder(x, torch.tensor([x.shape[1]]))
     return tmodel.greedy_tdt(model, encoded[0], int(lengths[0]))
