@@ -3,14 +3,18 @@
 # transcribe-worker-<version>-windows-x64.zip, or only those of the platforms named.
 #   scripts/package.sh [linux] [windows]
 # Each holds one folder of that name: the shipped programs with the speech library and ONNX
-# Runtime beside them, VERSION and hosts/, the reference hosts (cmake --install), README.md for host authors (cut from the
-# project README), LICENSE, THIRD-PARTY-NOTICES and SHA256SUMS over all of them. The version is
-# the tree's release version (project() in CMakeLists.txt) with the commit the build was made
-# from, 0.1.0+5a1ba4c or 0.1.0+5a1ba4c-dirty (cmake/write_version.cmake).
+# Runtime beside them, VERSION and hosts/, the reference hosts (cmake --install), the package's
+# README.md, the user documents of docs/ whole and CHANGELOG.md, LICENSE, THIRD-PARTY-NOTICES
+# and SHA256SUMS over all of them. The version is the tree's release version (project() in
+# CMakeLists.txt) with the commit the build was made from, 0.1.0+5a1ba4c or 0.1.0+5a1ba4c-dirty
+# (cmake/write_version.cmake).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 platforms=("$@")
+# The documents for those who use the programs; the others (releases, testing) are the
+# repository's.
+user_documents=(docs/hosts.md docs/subtitles.md docs/models.md docs/troubleshooting.md)
 [ ${#platforms[@]} -gt 0 ] || platforms=(linux windows)
 
 for platform in "${platforms[@]}"; do
@@ -28,8 +32,10 @@ for platform in "${platforms[@]}"; do
   mkdir -p "$folder" dist
 
   cmake --install "$build" --prefix "$folder" --strip >/dev/null
-  /usr/bin/python3 scripts/host_readme.py README.md "$version" >"$folder/README.md"
-  cp LICENSE "$folder/LICENSE"
+  sed "s/@VERSION@/$version/" packaging/README.md.in >"$folder/README.md"
+  mkdir "$folder/docs"
+  cp "${user_documents[@]}" "$folder/docs/"
+  cp CHANGELOG.md LICENSE "$folder/"
   sed -e '/^@APACHE-2.0@$/{r /usr/share/common-licenses/Apache-2.0' -e 'd}' \
     packaging/THIRD-PARTY-NOTICES.in >"$folder/THIRD-PARTY-NOTICES"
   (cd "$folder" && find . -type f ! -name SHA256SUMS -printf '%P\n' | LC_ALL=C sort |

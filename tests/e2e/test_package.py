@@ -19,7 +19,8 @@ from standin_process import model_check, start_program
 
 LIBRARIES = {"linux": {"libsherpa-onnx-c-api.so", "libonnxruntime.so"},
              "windows": {"sherpa-onnx-c-api.dll", "onnxruntime.dll"}}
-DOCUMENTS = {"README.md", "LICENSE", "THIRD-PARTY-NOTICES", "VERSION", "SHA256SUMS"}
+DOCUMENTS = {"README.md", "CHANGELOG.md", "LICENSE", "THIRD-PARTY-NOTICES", "VERSION", "SHA256SUMS",
+             "docs/hosts.md", "docs/subtitles.md", "docs/models.md", "docs/troubleshooting.md"}
 PROGRAMS = {"transcribe-worker", "transcribe-model-check", "transcribe-subtitles"}
 HOSTS = {"hosts/README.md", "hosts/python/transcribe_host.py", "hosts/node/transcribe-host.js",
          "hosts/c/transcribe_host.h", "hosts/c/transcribe_host.c"}
@@ -54,17 +55,23 @@ def check_version_resource(program, version):
     assert (fixed.ProductVersionMS, fixed.ProductVersionLS) == (x << 16 | y, z << 16)
 
 
-def check_readme_links(readme, files):
-    """Every link of the package README leads to one of its headings, a file of the package or
-    the web, and it names no other Markdown file."""
-    text = readme.read_text()
-    # A heading's fragment as Markdown viewers make it: lower case, punctuation dropped.
-    anchors = {"#" + re.sub(r"[^\w\- ]", "", line.lstrip("#").strip().lower()).replace(" ", "-")
-               for line in text.splitlines() if line.startswith("#")}
-    for target in re.findall(r"\]\(([^)\s]+)\)", text):
-        assert (target in anchors if target.startswith("#")
-                else target.startswith(("http://", "https://")) or target in files), target
-    assert set(re.findall(r"[\w.-]+\.md\b", text)) <= files
+def headings(markdown):
+    """The fragments a Markdown viewer gives the headings: lower case, punctuation dropped."""
+    return {"#" + re.sub(r"[^\w\- ]", "", line.lstrip("#").strip().lower()).replace(" ", "-")
+            for line in markdown.read_text().splitlines() if line.startswith("#")}
+
+
+def check_markdown_links(folder, documents):
+    """Every link of the Markdown documents (paths relative to `folder`) leads to the web, to a
+    file in the folder, or to a heading of such a document."""
+    for document in documents:
+        for target in re.findall(r"\]\(([^)\s]+)\)", (folder / document).read_text()):
+            if target.startswith(("http://", "https://")):
+                continue
+            path, _, fragment = target.partition("#")
+            linked = (folder / document).parent / path if path else folder / document
+            assert linked.exists(), (document, target)
+            assert not fragment or "#" + fragment in headings(linked), (document, target)
 
 
 def test_unpacked_package_transcribes(request, tmp_path):
@@ -79,7 +86,7 @@ def test_unpacked_package_transcribes(request, tmp_path):
     shutil.unpack_archive(ROOT / options.dist / (name + suffix), home)
     folder = home / name
 
-    # One folder (hosts/ its one sub-folder): every file but SHA256SUMS listed there with its
+    # One folder (hosts/ and docs/ its sub-folders): every file but SHA256SUMS listed there with its
     # sum, nothing unlisted.
     sums = {file: digest for digest, file in
             (line.split("  ", 1) for line in (folder / "SHA256SUMS").read_text().splitlines())}
@@ -90,8 +97,7 @@ def test_unpacked_package_transcribes(request, tmp_path):
 
     # The documents, the two libraries and programs: nothing else from third_party/.
     assert (folder / "VERSION").read_text() == version + "\n"
-    assert "\n## Troubleshooting\n" in (folder / "README.md").read_text()
-    check_readme_links(folder / "README.md", files)
+    check_markdown_links(folder, [file for file in files if file.endswith(".md")])
     notices = (folder / "THIRD-PARTY-NOTICES").read_text()
     assert "END OF TERMS AND CONDITIONS" in notices and "Permission is hereby granted" in notices
     assert DOCUMENTS | LIBRARIES[platform] <= files
@@ -170,6 +176,12 @@ def check_host_examples(worker, folder, model, media):
         out = process.stdout.decode()
         assert process.returncode == 0, (language, process.stderr)
         assert ("hello world" in out) if language != "c" else ('"text":"world"' in out), out
+
+
+def test_links_of_the_repository_documents():
+    check_markdown_links(ROOT, ["README.md", "CHANGELOG.md", "BENCHMARKS.md", "hosts/README.md",
+                                "fuzz/README.md", "tools/README.md",
+                                *(str(d.relative_to(ROOT)) for d in ROOT.glob("docs/*.md"))])
 
 
 def test_version_is_the_trees_with_the_commit_whatever_the_tags(request, tmp_path):
