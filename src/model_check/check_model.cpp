@@ -7,17 +7,22 @@
 #include "core/asr/model_files.h"
 #include "core/asr/recognizer.h"
 #include "core/platform/std_streams.h"
+#include "core/program_version.h"
 #include "model_check/check_options.h"
 #include "model_check/model_report.h"
 
 namespace tw {
 namespace {
 
+Status print_text(std::string_view text) {
+  std::lock_guard<std::recursive_timed_mutex> lock(stdout_lock());
+  return write_stdout(text);
+}
+
 Status print_lines(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
-  std::lock_guard<std::recursive_timed_mutex> lock(stdout_lock());
-  return write_stdout(text);
+  return print_text(text);
 }
 
 // The library loads the model as the worker would (on one thread, on the cpu) and decodes a
@@ -36,6 +41,8 @@ Status try_with_library(const ModelFiles& files) {
 Status check_model(std::span<const std::string> arguments) {
   Result<CheckOptions> options = parse_check_options(arguments);
   if (!options) return fail(std::move(options.error()));
+  if (options->help) return print_text(CHECK_USAGE);
+  if (options->show_version) return print_version("transcribe-model-check");
 
   const ModelFiles files = find_model_files(options->model_dir);
   ModelFacts facts;

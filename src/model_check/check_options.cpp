@@ -11,6 +11,9 @@ Result<CheckOptions> parse_check_options(std::span<const std::string> arguments)
   for (const std::string& argument : arguments) {
     if (argument == "--load") {
       options.load = true;
+    } else if (argument == "--help" || argument == "--version") {
+      (argument == "--help" ? options.help : options.show_version) = true;
+      return options;
     } else if (!model_dir && !argument.starts_with("--")) {
       model_dir = argument;
     } else {

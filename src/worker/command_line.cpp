@@ -78,6 +78,9 @@ Result<RunOptions> parse_command_line(std::span<const std::string> arguments) {
       }
     } else if (argument == "--exit-on-stdin-close") {
       options.exit_on_stdin_close = true;
+    } else if (argument == "--version") {
+      options.show_version = true;
+      return options;
     } else if (!audio && !argument.starts_with("--")) {
       audio = argument;
     } else {

@@ -21,9 +21,11 @@ struct RunOptions {
   Provider provider = Provider::cpu;
   std::string ffmpeg;
   std::string audio;
+  bool show_version = false;  // --version: print the version, nothing else
 };
 
-// `arguments` are the process's arguments after the program path, in UTF-8.
+// `arguments` are the process's arguments after the program path, in UTF-8. The walk ends at
+// --version (where an option may stand) with `show_version` set and nothing else required.
 Result<RunOptions> parse_command_line(std::span<const std::string> arguments);
 
 }  // namespace tw

@@ -10,6 +10,7 @@
 #include "core/audio/audio_input.h"
 #include "core/audio/piece_queue.h"
 #include "core/platform/system_info.h"
+#include "core/program_version.h"
 #include "worker/command_line.h"
 #include "worker/decode_sizing.h"
 #include "worker/onnx_runtime_origin.h"
@@ -41,6 +42,7 @@ Status run(std::span<const std::string> arguments) {
   Result<RunOptions> parsed = parse_command_line(arguments);
   if (!parsed) return fail(std::move(parsed.error()));
   const RunOptions& options = *parsed;
+  if (options.show_version) return print_version("transcribe-worker");
 
   if (options.exit_on_stdin_close) start_stdin_watch();
 

@@ -13,6 +13,7 @@ import pytest
 
 from conftest import MARKER, ROOT
 from expect import worker_stderr
+from standin_process import run_program
 
 VALID = ["--model", "m", "--ffmpeg", "f.exe", "clip.wav"]
 
@@ -51,6 +52,9 @@ MESSAGES = [
     (["a.wav", "\u041a\u043b\u0438\u043f \U0001F600.wav"],
      "unexpected argument \u041a\u043b\u0438\u043f \U0001F600.wav"),
     (["a.wav", ""], "unexpected argument "),
+    # --version is a value where a value stands, and comes after an earlier bad argument.
+    (["--model", "--version"], "--ffmpeg is required"),
+    (["--start", "x", "--version"], "--start: invalid float literal"),
 ]
 
 
@@ -74,6 +78,21 @@ def test_valid_command_line_goes_on_to_load_the_model(worker, args):
     model = args[args.index("--model") + 1]
     check_error(subprocess.CompletedProcess(args, process.returncode, out, err), worker,
                 "failed to load model from " + model)
+
+
+@pytest.mark.parametrize("program,args", [
+    ("transcribe-worker", ["--version"]),
+    ("transcribe-worker", ["--exit-on-stdin-close", "--version", "--bogus"]),
+    ("transcribe-model-check", ["--version"]),
+])
+def test_version(worker, program, args):
+    # Before anything else: no model, no standard input watched, nothing after it read.
+    exe = ".exe" if worker.windows else ""
+    result = run_program(worker, worker.build_dir / (program + exe), args)
+    version = (worker.build_dir / "version/VERSION").read_text()
+    assert (result.stdout.replace(b"\r\n", b"\n").decode(), result.returncode) == \
+        (f"{program} {version}", 0)
+    assert worker_stderr(worker, result.stderr) == b""
 
 
 def test_arguments_with_blanks_quotes_and_backslashes_arrive_whole(worker):

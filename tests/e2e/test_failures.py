@@ -2,7 +2,9 @@
 exit status 1, and exactly the records written before the failure on standard output.
 """
 import os
+import resource
 import shutil
+import signal
 import subprocess
 
 import numpy as np
@@ -166,6 +168,37 @@ def test_standard_output_closed_while_a_real_decoder_runs(worker):
     _, error = process.communicate(timeout=60)
     assert process.returncode == 1
     broken_pipe_line(worker, expect.worker_stderr(worker, error))
+
+
+def limit_file_size():
+    resource.setrlimit(resource.RLIMIT_FSIZE, (0, 0))
+    signal.signal(signal.SIGXFSZ, signal.SIG_DFL)  # as a shell leaves it; Python ignores it
+
+
+@pytest.mark.parametrize("program,args", [
+    ("transcribe-worker", ["--model", "MODEL", "--ffmpeg", "FFMPEG", "MEDIA"]),
+    ("transcribe-model-check", ["MODEL"]),
+    ("transcribe-subtitles", ["--output", "OUT", "RECORDS"]),
+])
+def test_file_size_limit_is_a_write_error(worker, tmp_path, program, args):
+    # Past `ulimit -f` a write fails like one to a full disk, instead of SIGXFSZ ending the
+    # program without a word.
+    if worker.windows:
+        pytest.skip("POSIX file-size limits")
+    records = tmp_path / "records.jsonl"
+    records.write_bytes(READY + words_record(1.0, [{"start": 0.5, "end": 0.9, "text": "hi"}]))
+    out = tmp_path / "out"
+    values = {"MODEL": str(worker.test_data / "models/tone"), "FFMPEG": worker.ffmpeg,
+              "MEDIA": str(hello_world(worker)), "OUT": str(out), "RECORDS": str(records)}
+    with open(tmp_path / "stdout", "wb") as stdout:
+        result = subprocess.run(
+            [str(worker.build_dir / program), *(values.get(a, a) for a in args)], stdout=stdout,
+            stderr=subprocess.PIPE, timeout=120,
+            preexec_fn=limit_file_size)
+    error = "error: File too large (os error 27)\n".encode()
+    if program == "transcribe-subtitles":
+        error = f"error: cannot write {out}: File too large\n".encode()
+    assert (result.stderr, result.returncode) == (error, 1)
 
 
 # --- The ONNX Runtime origin check of cuda runs --------------------------------------------------

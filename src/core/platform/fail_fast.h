@@ -10,8 +10,9 @@ namespace tw {
 [[noreturn]] void fail_fast(std::string_view fault);
 
 // Routes std::terminate (an escaped exception, a thread that cannot be created) to fail_fast
-// and, on POSIX, ignores SIGPIPE so that a write to a closed pipe is an error value and sets
-// SIGCHLD to its default, so that children stay to be waited for whatever the host ignored.
+// and, on POSIX, ignores SIGPIPE and SIGXFSZ so that a write to a closed pipe or past the
+// file-size limit is an error value, and sets SIGCHLD to its default, so that children stay to
+// be waited for whatever the host ignored.
 void install_process_guards();
 
 // The std::terminate part of install_process_guards, shared by both platforms.

@@ -29,6 +29,9 @@ void install_process_guards() {
   // An ignored SIGCHLD is inherited across exec from the host; with it the kernel reaps the
   // decoder itself and its exit code is lost.
   std::signal(SIGCHLD, SIG_DFL);
+  // Past a file-size limit (ulimit -f) a write fails with EFBIG, reported like a full disk,
+  // instead of ending the process without a word.
+  std::signal(SIGXFSZ, SIG_IGN);
   install_terminate_handler();
 }
 

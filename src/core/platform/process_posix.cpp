@@ -143,10 +143,12 @@ Result<std::vector<std::string>> exec_candidates(const std::string& program) {
     if (moved[slot] >= 0 && ::dup2(moved[slot], slot) < 0) report_and_exit(report, errno);
   }
 
-  // The worker ignores SIGPIPE and threads may block signals; the program starts clean.
+  // The worker ignores SIGPIPE and SIGXFSZ and threads may block signals; the program starts
+  // clean.
   struct sigaction default_action {};
   default_action.sa_handler = SIG_DFL;
   ::sigaction(SIGPIPE, &default_action, nullptr);
+  ::sigaction(SIGXFSZ, &default_action, nullptr);
   sigset_t none;
   ::sigemptyset(&none);
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
