@@ -1,7 +1,7 @@
 # The programs a release ships. A program joins the release with one line,
 #   tw_ship_program(<target> "<one-line description>")
-# which gives it its install rule, the $ORIGIN search path for the speech library beside it and,
-# on Windows, a version resource. scripts/package.sh builds `tw_shipped_programs` and installs
+# which gives it its install rule, the $ORIGIN search path for the speech library beside it, a
+# link map and, on Windows, a version resource. scripts/package.sh builds `tw_shipped_programs` and installs
 # (cmake --install) whatever joined, with the library files and VERSION, into one flat folder.
 
 if(WIN32)
@@ -29,6 +29,9 @@ set(TW_VERSION_RESOURCE_TEMPLATE ${CMAKE_CURRENT_LIST_DIR}/version_info.rc.in)
 function(tw_ship_program target description)
   add_dependencies(tw_shipped_programs ${target})
   install(TARGETS ${target} RUNTIME DESTINATION .)
+  # The linker's map beside the program (not installed): which archives and objects went into
+  # it, which the package test holds against THIRD-PARTY-NOTICES.
+  target_link_options(${target} PRIVATE "LINKER:-Map=$<TARGET_FILE:${target}>.map")
   if(NOT WIN32)
     set_target_properties(${target} PROPERTIES BUILD_RPATH "$ORIGIN" INSTALL_RPATH "$ORIGIN")
     return()

@@ -17,6 +17,26 @@ platforms=("$@")
 user_documents=(docs/hosts.md docs/subtitles.md docs/models.md docs/troubleshooting.md)
 [ ${#platforms[@]} -gt 0 ] || platforms=(linux windows)
 
+# THIRD-PARTY-NOTICES: packaging/THIRD-PARTY-NOTICES.in with the licence texts that Debian keeps
+# put in its place holders; the Windows programs, linked statically, add mingw-w64's runtime and
+# GCC's runtime libraries.
+notices() {
+  local list=/dev/null texts=/dev/null exception
+  if [ "$1" = windows ]; then
+    list=packaging/THIRD-PARTY-NOTICES-windows-list.in
+    texts=packaging/THIRD-PARTY-NOTICES-windows-texts.in
+  fi
+  exception=$(mktemp)
+  awk '/^GCC RUNTIME LIBRARY EXCEPTION$/,/requirements of the license of GCC\.$/' \
+    /usr/share/doc/gcc-mingw-w64-base/copyright >"$exception"
+  sed -e "/^@WINDOWS-RUNTIME-LIST@\$/{r $list" -e 'd}' \
+    -e "/^@WINDOWS-RUNTIME-TEXTS@\$/{r $texts" -e 'd}' packaging/THIRD-PARTY-NOTICES.in |
+    sed -e '/^@APACHE-2.0@$/{r /usr/share/common-licenses/Apache-2.0' -e 'd}' \
+      -e '/^@MINGW-W64-COPYRIGHT@$/{r /usr/share/doc/mingw-w64-common/copyright' -e 'd}' \
+      -e "/^@GCC-RUNTIME-EXCEPTION@\$/{r $exception" -e 'd}'
+  rm -f "$exception"
+}
+
 for platform in "${platforms[@]}"; do
   case "$platform" in
     linux | windows) ;;
@@ -36,8 +56,7 @@ for platform in "${platforms[@]}"; do
   mkdir "$folder/docs"
   cp "${user_documents[@]}" "$folder/docs/"
   cp CHANGELOG.md LICENSE "$folder/"
-  sed -e '/^@APACHE-2.0@$/{r /usr/share/common-licenses/Apache-2.0' -e 'd}' \
-    packaging/THIRD-PARTY-NOTICES.in >"$folder/THIRD-PARTY-NOTICES"
+  notices "$platform" >"$folder/THIRD-PARTY-NOTICES"
   (cd "$folder" && find . -type f ! -name SHA256SUMS -printf '%P\n' | LC_ALL=C sort |
     xargs -d '\n' sha256sum >SHA256SUMS)
 

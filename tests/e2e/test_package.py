@@ -26,6 +26,54 @@ HOSTS = {"hosts/README.md", "hosts/python/transcribe_host.py", "hosts/node/trans
          "hosts/c/transcribe_host.h", "hosts/c/transcribe_host.c"}
 
 
+# Where third-party code enters a shipped program (a header compiled into one of its objects, an
+# archive member or object the linker took, a library it links to), first match first, and the
+# notice that code needs in THIRD-PARTY-NOTICES: a heading "NAME: ..." over its licence text.
+# None: on Linux the system's own C and C++ libraries, linked dynamically and not shipped (what
+# GCC's headers compile in is under its runtime library exception).
+THIRD_PARTY = [
+    (r"/nlohmann/", "nlohmann/json"),
+    (r"utf8proc", "utf8proc"),
+    (r"sherpa-onnx", "sherpa-onnx"),
+    (r"onnxruntime", "ONNX Runtime"),
+    (r"^/usr/(x86_64-w64-mingw32|share/mingw-w64)/", "mingw-w64 runtime and winpthreads"),
+    (r"^/usr/lib/gcc/x86_64-w64-mingw32/", "GCC runtime libraries"),
+    (r"^/(usr/)?(include|lib/gcc/x86_64-linux-gnu|lib/x86_64-linux-gnu|lib64)/", None),
+]
+
+
+def third_party_in(build_dir, program):
+    """The outside files that went into `program`: the headers of its objects (ninja's record
+    of the compiler's dependencies) and what its link map says the linker took."""
+    ninja = ["ninja", "-C", str(build_dir), "-t"]
+    commands = subprocess.run(ninja + ["commands", program], capture_output=True, text=True,
+                              check=True).stdout
+    objects = sorted(set(re.findall(r" -o (\S+\.o(?:bj)?)\b", commands)))
+    deps = subprocess.run(ninja + ["deps", *objects], capture_output=True, text=True,
+                          check=True).stdout
+    headers = [line.strip() for line in deps.splitlines() if line.startswith(" ")]
+    link_map = (build_dir / (program + ".map")).read_text(errors="replace")
+    linked = re.findall(r"^(\S+\.a)\(", link_map, re.M) + \
+        re.findall(r"^LOAD (\S+)", link_map, re.M)
+    return {os.path.normpath(path) for path in headers + linked}
+
+
+def check_notices_cover_the_build(build_dir, programs, notices):
+    needed, unknown = set(), set()
+    for program in programs:
+        for path in third_party_in(build_dir, program):
+            rule = next((rule for rule in THIRD_PARTY if re.search(rule[0], path)), None)
+            if rule is not None:
+                needed.add(rule[1])
+            elif os.path.isabs(path) and not path.startswith(str(ROOT)):
+                unknown.add(path)
+    assert not unknown, f"in the build but not in THIRD_PARTY: {sorted(unknown)[:5]}"
+    needed.discard(None)
+    assert {"nlohmann/json", "utf8proc", "sherpa-onnx"} <= needed
+    for name in needed:
+        assert re.search(rf"^{re.escape(name)}: .*\n-+$", notices, re.M), name
+
+
 def tree_version():
     """The release version the tree holds: project(... VERSION X.Y.Z) in CMakeLists.txt."""
     project = re.search(r"^project\(\w+ VERSION (\d+\.\d+\.\d+)[ )]",
@@ -100,6 +148,7 @@ def test_unpacked_package_transcribes(request, tmp_path):
     check_markdown_links(folder, [file for file in files if file.endswith(".md")])
     notices = (folder / "THIRD-PARTY-NOTICES").read_text()
     assert "END OF TERMS AND CONDITIONS" in notices and "Permission is hereby granted" in notices
+    check_notices_cover_the_build(Path(options.build_dir).resolve(), PROGRAMS, notices)
     assert DOCUMENTS | LIBRARIES[platform] <= files
     exe = ".exe" if platform == "windows" else ""
     programs = {program + exe for program in PROGRAMS}
