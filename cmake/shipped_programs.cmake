@@ -31,7 +31,7 @@ function(tw_ship_program target description)
   install(TARGETS ${target} RUNTIME DESTINATION .)
   # The linker's map beside the program (not installed): which archives and objects went into
   # it, which the package test holds against THIRD-PARTY-NOTICES.
-  target_link_options(${target} PRIVATE "LINKER:-Map=$<TARGET_FILE:${target}>.map")
+  target_link_options(${target} PRIVATE "LINKER:-Map=$<TARGET_FILE_DIR:${target}>/${target}.map")
   if(NOT WIN32)
     set_target_properties(${target} PROPERTIES BUILD_RPATH "$ORIGIN" INSTALL_RPATH "$ORIGIN")
     return()
