@@ -15,6 +15,8 @@ from pathlib import Path
 
 import pytest
 
+from slurm_cluster import slurm_cluster  # noqa: F401 (a fixture: a Slurm cluster of the test's own)
+
 ROOT = Path(__file__).resolve().parents[2]
 
 
