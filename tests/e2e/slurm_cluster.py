@@ -96,14 +96,20 @@ def is_stale(folder):
     return made_by is not None and process_identity(made_by[1].split(".")[0]) != made_by[1]
 
 
+def stale_processes(parent):
+    """The processes of the clusters in the folder `parent` whose test process is gone."""
+    return [pid for pid, folder in cluster_processes().items()
+            if Path(folder).parent == Path(parent).resolve() and is_stale(folder)]
+
+
 def clear_stale(parent):
-    """Kills the processes of clusters whose test process is gone, and removes their folders."""
-    for pid, folder in cluster_processes().items():
-        if is_stale(folder):
-            try:
-                os.kill(pid, signal.SIGKILL)
-            except OSError:
-                pass
+    """Kills the processes of the clusters in `parent` whose test process is gone, and removes
+    their folders."""
+    for pid in stale_processes(parent):
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except OSError:
+            pass
     for folder in Path(parent).glob(PREFIX + "*"):
         if is_stale(folder):
             shutil.rmtree(folder, ignore_errors=True)
@@ -136,10 +142,11 @@ def missing():
 
 class SlurmCluster:
     def __init__(self, parent):
-        self.parent = Path(parent)
+        self.parent = Path(parent).resolve()  # as /proc shows the paths of open files
         self.folder = None
         self.daemons = {}  # name: Popen, in the order they were started
         self.env = None
+        self.socket = None  # munged's
         self.node = socket.gethostname().split(".")[0]
         self.timings = {}  # seconds: "idle" (start to idle node), "stop"
 
@@ -225,7 +232,7 @@ AccountingStorageType=accounting_storage/none
 MpiDefault=none
 MailProg=/bin/true
 ReturnToService=2
-# seconds from a cancel's TERM to its KILL; ended jobs stay known to scontrol
+# seconds from a cancel's TERM to its KILL, and that an ended job stays known to scontrol
 KillWait=5
 MinJobAge=3600
 {node} State=UNKNOWN
@@ -327,7 +334,8 @@ PartitionName=main Nodes={self.node} Default=YES MaxTime=INFINITE State=UP
         while left := [pid for pid, folder in cluster_processes().items()
                        if folder == str(self.folder)]:
             if time.monotonic() > deadline:
-                problems += [f"{pid} {_command(pid)} was left" for pid in left]
+                from conftest import command_line  # here: conftest imports this module
+                problems += [f"{pid} {command_line(pid)} was left" for pid in left]
                 for pid in left:
                     try:
                         os.kill(pid, signal.SIGKILL)
@@ -352,13 +360,6 @@ PartitionName=main Nodes={self.node} Default=YES MaxTime=INFINITE State=UP
             process.kill()
             process.wait()
             return False
-
-
-def _command(pid):
-    try:
-        return Path(f"/proc/{pid}/cmdline").read_bytes().replace(b"\0", b" ").decode().strip()
-    except OSError:
-        return "?"
 
 
 @pytest.fixture

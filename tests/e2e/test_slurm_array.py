@@ -1,10 +1,18 @@
 """scripts/slurm/transcribe-array.sbatch on a one-node Slurm cluster of the test's own
 (slurm_cluster.py), with a stand-in for transcribe-many that records the arguments it was given:
 a 4-task array with one task cancelled mid-run and then resubmitted alone, and an array numbered
-from 1, which the script refuses since it would leave a part of the files to no task."""
+from 1, which the script refuses since it would leave a part of the files to no task. Then what
+the cluster's next start clears after a test process killed with a job running."""
+import os
+import signal
+import subprocess
+import sys
+import tempfile
 import time
+from pathlib import Path
 
-from conftest import ROOT
+from conftest import ROOT, command_line
+from slurm_cluster import clear_stale, cluster_processes, stale_processes
 
 SCRIPT = ROOT / "scripts/slurm/transcribe-array.sbatch"
 
@@ -50,3 +58,38 @@ def test_array_tasks_run_one_shard_each_and_a_cancelled_one_runs_again(slurm_clu
         " of N tasks, set TRANSCRIBE_SHARDS=N\n")
     for task in range(4):  # each written once, by the first run or the resubmitted task
         assert (work / f"shard-{task}").read_text() == f"--shard\n{task}/4\n--out\nout folder\n"
+
+
+# A test process that starts a cluster in the folder it is given, has a job running and is
+# killed: its daemons die with it, but the job and its slurmstepd live on.
+KILLED_RUN = """import os, signal, sys, time
+from pathlib import Path
+from slurm_cluster import SlurmCluster
+parent, job, work = sys.argv[1:]
+cluster = SlurmCluster(parent)
+cluster.start()
+cluster.submit(job, cwd=work)
+while not Path(work, "started").exists():
+    time.sleep(0.1)
+os.kill(os.getpid(), signal.SIGKILL)
+"""
+
+
+def test_a_cluster_whose_test_was_killed_is_cleared_by_the_next_start(slurm_cluster, tmp_path):
+    waits, ends = tmp_path / "waits", tmp_path / "ends"
+    waits.write_text("#!/bin/sh\ntouch started\nsleep 300\n")
+    ends.write_text("#!/bin/sh\n")
+    # A folder of its own: a cluster starting meanwhile in another test run clears its parent's.
+    with tempfile.TemporaryDirectory() as parent:
+        os.chmod(parent, 0o755)
+        try:
+            killed = subprocess.run([sys.executable, "-c", KILLED_RUN, parent, waits, tmp_path],
+                                    cwd=Path(__file__).parent, timeout=120)
+            assert killed.returncode == -signal.SIGKILL
+            left = stale_processes(parent)
+            assert {command_line(pid).split()[0] for pid in left} >= {"slurmstepd:", "/bin/sh"}
+        finally:
+            clear_stale(parent)  # what a start does first
+        assert not set(left) & set(cluster_processes()) and not os.listdir(parent)
+    job = slurm_cluster.submit(ends)  # a cluster whose test runs is left alone
+    assert slurm_cluster.wait(job) == {job: "COMPLETED"}
