@@ -275,8 +275,10 @@ PartitionName=main Nodes={self.node} Default=YES MaxTime=INFINITE State=UP
                               text=True, timeout=60, check=check)
 
     def submit(self, script, *args, options=(), env=None, cwd=None):
-        """sbatch OPTIONS SCRIPT ARGS with the environment and `env`; returns the job's id."""
-        done = self.client("sbatch", "--parsable", *options, str(script), *args, env=env, cwd=cwd)
+        """sbatch OPTIONS SCRIPT ARGS with the environment and `env`, in the folder `cwd` (the
+        job's, where its output goes; by default the cluster's); returns the job's id."""
+        done = self.client("sbatch", "--parsable", *options, str(script), *args, env=env,
+                           cwd=cwd or self.folder)
         return done.stdout.strip().split(";")[0]
 
     def cancel(self, job, task=None):
