@@ -86,31 +86,46 @@ static char* copy_text(const char* text, size_t size) {
   return copy;
 }
 
-/* The text after the last line that starts with "error: ", to the end (it may span lines; the
- * speech library's lines may come before it), without the final line break. */
+/* The text after the first line that starts with "error: ", to the end, without the final line
+ * break. The worker writes its error last, and the libraries' lines before it never start so,
+ * while the error text itself may hold lines that do (a path or a decoder message with line
+ * breaks). */
 static char* error_text(const buffer* err) {
   static const char marker[] = "error: ";
   const size_t marker_size = sizeof marker - 1;
   const char* data = err->data ? err->data : "";
-  const char* found = NULL;
   for (size_t at = 0; at + marker_size <= err->length; ++at) {
     if ((at == 0 || data[at - 1] == '\n') && memcmp(data + at, marker, marker_size) == 0) {
-      found = data + at + marker_size;
+      const char* found = data + at + marker_size;
+      size_t size = err->length - at - marker_size;
+      while (size > 0 && (found[size - 1] == '\n' || found[size - 1] == '\r')) --size;
+      return copy_text(found, size);
     }
   }
-  if (!found) return NULL;
-  size_t size = err->length - (size_t)(found - data);
-  while (size > 0 && (found[size - 1] == '\n' || found[size - 1] == '\r')) --size;
-  return copy_text(found, size);
+  return NULL;
+}
+
+/* MEDIA as the worker is to read it: a relative path that begins with "-" ("--talk.wav") would
+ * be taken for an option, so "./" goes in front, which names the same file. NULL: no memory. */
+static char* media_argument(const char* media) {
+  size_t size = strlen(media);
+  char* argument = malloc(size + 3);
+  if (argument) {
+    size_t prefix = media[0] == '-' ? 2 : 0;
+    memcpy(argument, "./", prefix);
+    memcpy(argument + prefix, media, size + 1);
+  }
+  return argument;
 }
 
 /* The worker's arguments after its path; `--exit-on-stdin-close` always. */
-static size_t worker_arguments(const transcribe_options* o, const char* args[16]) {
+static size_t worker_arguments(const transcribe_options* o, const char* ffmpeg, const char* media,
+                               const char* args[16]) {
   size_t n = 0;
   args[n++] = "--model";
   args[n++] = o->model;
   args[n++] = "--ffmpeg";
-  args[n++] = o->ffmpeg;
+  args[n++] = ffmpeg;
   const char* optional[][2] = {
       {"--start", o->start}, {"--end", o->end}, {"--batch", o->batch}, {"--provider", o->provider}};
   for (size_t i = 0; i < sizeof optional / sizeof optional[0]; ++i) {
@@ -120,24 +135,32 @@ static size_t worker_arguments(const transcribe_options* o, const char* args[16]
     }
   }
   args[n++] = "--exit-on-stdin-close";
-  args[n++] = o->media;
+  args[n++] = media;
   return n;
 }
 
-static transcribe_outcome outcome_of(int cancelled, int status, buffer* err,
+/* `wait_error`: why the exit status could not be known (POSIX), or 0. */
+static transcribe_outcome outcome_of(int cancelled, int status, int wait_error, buffer* err,
                                      transcribe_result* result) {
-  result->status = status;
+  result->status = wait_error ? TRANSCRIBE_STATUS_UNKNOWN : status;
   result->error = NULL;
   result->error_output_length = err->length;
   result->error_output = err->data ? err->data : copy_text("", 0);
   err->data = NULL;
   if (cancelled) return TRANSCRIBE_CANCELLED;
-  if (status == 0) return TRANSCRIBE_DONE;
+  if (status == 0 && !wait_error) return TRANSCRIBE_DONE;
   buffer whole = {result->error_output, result->error_output_length, 0};
   result->error = error_text(&whole);
   if (!result->error) {
-    char text[64];
-    snprintf(text, sizeof text, "transcribe-worker ended with status %d", status);
+    char text[256];
+    if (wait_error) {
+      snprintf(text, sizeof text,
+               "the exit status of transcribe-worker is unknown (%s): this process ignores "
+               "SIGCHLD, or something else waited for the worker",
+               strerror(wait_error));
+    } else {
+      snprintf(text, sizeof text, "transcribe-worker ended with status %d", status);
+    }
     result->error = copy_text(text, strlen(text));
   }
   return TRANSCRIBE_FAILED;
@@ -192,6 +215,37 @@ static wchar_t* wide(const char* text) {
   return result;
 }
 
+static char* narrow(const wchar_t* text) {
+  int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, NULL, 0, NULL, NULL);
+  char* result = size > 0 ? malloc((size_t)size) : NULL;
+  if (result) WideCharToMultiByte(CP_UTF8, 0, text, -1, result, size, NULL, NULL);
+  return result;
+}
+
+/* A bare program name (no folder, no drive) as found on PATH, with ".exe" added when it has no
+ * extension: the worker searches no PATH on Windows, it would look in its working directory.
+ * Any other name, and one that is not on PATH, as given. NULL: no memory. */
+static char* program_path(const char* name) {
+  enum { LONGEST = 32768 };
+  wchar_t* wide_name = wide(name);
+  wchar_t* search = NULL;
+  wchar_t* found = NULL;
+  char* result = NULL;
+  if (wide_name && !wcspbrk(wide_name, L"\\/:")) {
+    DWORD size = GetEnvironmentVariableW(L"PATH", NULL, 0);
+    search = size ? malloc(size * sizeof *search) : NULL;
+    found = malloc(LONGEST * sizeof *found);
+    if (search && found && GetEnvironmentVariableW(L"PATH", search, size) < size) {
+      DWORD length = SearchPathW(search, wide_name, L".exe", LONGEST, found, NULL);
+      if (length > 0 && length < LONGEST) result = narrow(found);
+    }
+  }
+  free(wide_name);
+  free(search);
+  free(found);
+  return result ? result : copy_text(name, strlen(name));
+}
+
 static void read_pipe(transcribe_run* run, HANDLE pipe, buffer* into, int* ended) {
   char chunk[65536];
   DWORD got = 0;
@@ -237,10 +291,12 @@ static void close_handle(HANDLE* handle) {
 
 transcribe_run* transcribe_start(const transcribe_options* options) {
   const char* args[16];
-  size_t count = worker_arguments(options, args);
+  char* ffmpeg = program_path(options->ffmpeg);
+  char* media = media_argument(options->media);
+  size_t count = worker_arguments(options, ffmpeg ? ffmpeg : "", media ? media : "", args);
   buffer command = {0};
   wchar_t* application = wide(options->worker);
-  int ok = application && append_quoted(&command, application);
+  int ok = ffmpeg && media && application && append_quoted(&command, application);
   for (size_t i = 0; ok && i < count; ++i) {
     wchar_t* arg = wide(args[i]);
     ok = arg && append_quoted(&command, arg);
@@ -279,6 +335,8 @@ transcribe_run* transcribe_start(const transcribe_options* options) {
   free(attributes);
   free(application);
   free(command.data);
+  free(ffmpeg);
+  free(media);
   for (int i = 0; i < 3; ++i) close_handle(&child[i]);
   if (!ok) {
     if (run) {
@@ -353,7 +411,7 @@ transcribe_outcome transcribe_finish(transcribe_run* run, transcribe_result* res
   int cancelled = InterlockedOr(&run->cancelled, 0);
   if (!cancelled) CloseHandle(run->in);
   DeleteCriticalSection(&run->lock);
-  transcribe_outcome outcome = outcome_of(cancelled, (int)status, &run->err, result);
+  transcribe_outcome outcome = outcome_of(cancelled, (int)status, 0, &run->err, result);
   free(run->out.data);
   free(run->line.data);
   free(run);
@@ -401,12 +459,13 @@ static void close_fd(int* fd) {
 transcribe_run* transcribe_start(const transcribe_options* options) {
   const char* args[18];
   args[0] = options->worker;
-  size_t count = worker_arguments(options, args + 1);
+  char* media = media_argument(options->media);
+  size_t count = worker_arguments(options, options->ffmpeg, media ? media : "", args + 1);
   args[count + 1] = NULL;
 
   int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1};
   transcribe_run* run = calloc(1, sizeof *run);
-  int ok = run && make_pipe(in) && make_pipe(out) && make_pipe(err);
+  int ok = media && run && make_pipe(in) && make_pipe(out) && make_pipe(err);
   int error = ok ? 0 : errno;
   if (ok) {
     posix_spawn_file_actions_t actions;
@@ -432,6 +491,7 @@ transcribe_run* transcribe_start(const transcribe_options* options) {
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
   }
+  free(media);
   close_fd(&in[0]);
   close_fd(&out[1]);
   close_fd(&err[1]);
@@ -496,13 +556,19 @@ transcribe_outcome transcribe_finish(transcribe_run* run, transcribe_result* res
   while (read_some(run)) {
     run->out.length = 0; /* records nobody asked for */
   }
-  int status = 0;
-  while (waitpid(run->pid, &status, 0) < 0 && errno == EINTR) {
+  int status = 0, wait_error = 0;
+  while (waitpid(run->pid, &status, 0) < 0) {
+    /* ECHILD where this process ignores SIGCHLD: the system reaped the worker and its status
+     * is lost, which must never pass for success. */
+    if (errno != EINTR) {
+      wait_error = errno;
+      break;
+    }
   }
   status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   int cancelled = atomic_load(&run->cancelled);
   if (!cancelled) close(run->in);
-  transcribe_outcome outcome = outcome_of(cancelled, status, &run->err, result);
+  transcribe_outcome outcome = outcome_of(cancelled, status, wait_error, &run->err, result);
   free(run->out.data);
   free(run->line.data);
   free(run);

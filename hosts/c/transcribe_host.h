@@ -33,7 +33,7 @@ typedef struct transcribe_run transcribe_run;
 typedef struct transcribe_options {
   const char* worker;   /* the transcribe-worker executable (.exe on Windows) */
   const char* model;    /* the model directory */
-  const char* ffmpeg;   /* the ffmpeg executable: its full path, .exe included, on Windows */
+  const char* ffmpeg;   /* the ffmpeg executable; a bare name is looked for on PATH */
   const char* media;    /* the media file */
   const char* start;    /* optional (NULL): --start SECONDS, e.g. "12.5" */
   const char* end;      /* optional (NULL): --end SECONDS */
@@ -59,8 +59,13 @@ typedef enum transcribe_outcome {
   TRANSCRIBE_FAILED = 2     /* the worker failed: see error */
 } transcribe_outcome;
 
+/* transcribe_result.status when the exit status cannot be known (POSIX: this process ignores
+ * SIGCHLD, so the system reaps the worker itself, or something else waited for it). Such a run
+ * is never TRANSCRIBE_DONE. */
+#define TRANSCRIBE_STATUS_UNKNOWN (-1)
+
 typedef struct transcribe_result {
-  int status;         /* exit status (POSIX: 128 + the signal after a signal) */
+  int status;         /* exit status (POSIX: 128 + the signal after a signal), or the above */
   char* error;        /* TRANSCRIBE_FAILED: the worker's error text after "error: ", whole */
   char* error_output; /* everything the worker wrote to standard error */
   size_t error_output_length;

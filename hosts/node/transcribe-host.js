@@ -14,7 +14,7 @@
 // Node quotes them by the system's rules. Standard output and standard error are read as they
 // come, so a worker that writes much to either never waits for the host.
 
-const { spawn, execFile } = require('child_process');
+const { spawn } = require('child_process');
 const fs = require('fs');
 const path = require('path');
 
@@ -22,14 +22,75 @@ const WINDOWS = process.platform === 'win32';
 const EXE = WINDOWS ? '.exe' : '';
 const WORKER = 'transcribe-worker' + EXE;
 
-// The text after the last line that starts with "error: ", to the end (it may span lines;
-// lines of the speech library may come before it). null when there is none.
+// The worker's own whitelists for its decoder, so that the duration probe reads the media as
+// locked down as the worker does: local files of those containers and audio codecs only.
+const WHITELISTS = [
+  '-format_whitelist', 'mov,mp4,m4a,3gp,3g2,mj2,matroska,webm,avi,mpegts,flv,mp3,aac,wav,flac,ogg',
+  '-codec_whitelist',
+  'aac,aac_fixed,aac_latm,mp3,mp3float,mp2,mp2float,mp1,mp1float,opus,libopus,vorbis,libvorbis,' +
+    'flac,alac,ac3,ac3_fixed,eac3,dca,truehd,mlp,pcm_s16le,pcm_s16be,pcm_s24le,pcm_s24be,' +
+    'pcm_s32le,pcm_s32be,pcm_f32le,pcm_f32be,pcm_f64le,pcm_u8,pcm_alaw,pcm_mulaw',
+  '-protocol_whitelist', 'file',
+];
+// The line in which ffmpeg lists an input's duration: "  Duration: 00:41:07.52, start: ...".
+const DURATION = /^ {2}Duration: (\d+):(\d\d):(\d\d(?:\.\d+)?)/m;
+
+// The text after the first line that starts with "error: ", to the end. The worker writes its
+// error last, and the libraries' lines before it never start so, while the error text itself
+// may hold lines that do (a path or a decoder message with line breaks). null when there is none.
 function errorText(stderr) {
-  let at = stderr.lastIndexOf('\nerror: ');
-  if (at >= 0) at += 1;
-  else if (stderr.startsWith('error: ')) at = 0;
-  else return null;
+  const at = ('\n' + stderr).indexOf('\nerror: ');
+  if (at < 0) return null;
   return stderr.slice(at + 'error: '.length).replace(/[\r\n]+$/, '');
+}
+
+function isProgram(file) {
+  try {
+    fs.accessSync(file, fs.constants.X_OK);
+    return fs.statSync(file).isFile();
+  } catch {
+    return false;
+  }
+}
+
+// A program path made absolute; a bare name (no folder) is looked for on PATH first, as Python's
+// shutil.which does (on Windows with the extensions of PATHEXT), since the Windows worker
+// searches no PATH and the duration probe needs the same ffmpeg.
+function resolveProgram(name) {
+  if (path.basename(name) !== name) return path.resolve(name);
+  const extensions = WINDOWS && !path.extname(name)
+    ? (process.env.PATHEXT || '.EXE').split(';').filter(Boolean) : [''];
+  for (const folder of (process.env.PATH || '').split(path.delimiter).filter(Boolean)) {
+    for (const extension of extensions) {
+      const candidate = path.resolve(folder, name + extension);
+      if (isProgram(candidate)) return candidate;
+    }
+  }
+  return path.resolve(name);
+}
+
+// ffmpeg listing the media for its duration: "-i" without an output reads the header, writes
+// what it found to standard error and exits with 1. Only for a regular file: a FIFO or a device
+// would hand part of its stream to the probe instead of the worker. Calls back with the seconds,
+// or null; returns the process (to be ended with the run), or null.
+function probeDuration(ffmpeg, media, done) {
+  try {
+    if (!fs.statSync(media).isFile()) return null;
+  } catch {
+    return null;
+  }
+  const probe = spawn(ffmpeg, [...WHITELISTS, '-nostdin', '-hide_banner', '-i', media], {
+    stdio: ['ignore', 'ignore', 'pipe'],
+    windowsHide: true,
+  });
+  const output = [];
+  probe.stderr.on('data', (chunk) => output.push(chunk));
+  probe.on('error', () => {}); // it could not be started: no duration
+  probe.on('close', () => {
+    const found = DURATION.exec(Buffer.concat(output).toString('utf8'));
+    done(found ? Number(found[1]) * 3600 + Number(found[2]) * 60 + Number(found[3]) : null);
+  });
+  return probe;
 }
 
 // transcribe-worker beside this module, in the package folder it came in, or (by its bare name)
@@ -56,8 +117,7 @@ function toRecord(line) {
 // mean in this process wherever the worker and ffmpeg run.
 function transcribe({ media, model, ffmpeg, worker, start, end, batch, provider }) {
   media = path.resolve(String(media));
-  ffmpeg = String(ffmpeg);
-  if (path.basename(ffmpeg) !== ffmpeg) ffmpeg = path.resolve(ffmpeg); // a bare name: PATH
+  ffmpeg = resolveProgram(String(ffmpeg));
   const args = ['--model', path.resolve(String(model)), '--ffmpeg', ffmpeg];
   if (start != null) args.push('--start', String(Number(start)));
   if (end != null) args.push('--end', String(Number(end)));
@@ -78,8 +138,15 @@ function transcribe({ media, model, ffmpeg, worker, start, end, batch, provider 
   let pending = Buffer.alloc(0);
   let cancelled = false;
   let outcome = null;       // set when the worker has exited and its output is read
+  let succeeded = false;
   let reached = first;
   let duration = null;
+  const probe = probeDuration(ffmpeg, media, (seconds) => { duration = seconds; });
+
+  // The probe ends with the run: a stalled share must not hold a cancel up.
+  function endProbe() {
+    if (probe) probe.kill('SIGKILL');
+  }
 
   function settle() {
     if (!waiting) return;
@@ -109,6 +176,7 @@ function transcribe({ media, model, ffmpeg, worker, start, end, batch, provider 
   child.stderr.on('data', (chunk) => stderr.push(chunk));
   child.stdin.on('error', () => {}); // the worker has gone; its exit tells the rest
   child.on('error', (error) => {      // it could not be started
+    endProbe();
     error.status = null;
     error.stderr = '';
     outcome = { error };
@@ -116,7 +184,8 @@ function transcribe({ media, model, ffmpeg, worker, start, end, batch, provider 
   });
   // 'close' comes after the exit and the end of both pipes. A last line without its line feed
   // was cut short by a stop: it is dropped.
-  child.on('close', (code, signal) => probed.then(() => {
+  child.on('close', (code, signal) => {
+    endProbe();
     if (outcome) return; // it could not be started
     const status = code != null ? code : signal;
     let error = null;
@@ -127,38 +196,29 @@ function transcribe({ media, model, ffmpeg, worker, start, end, batch, provider 
       error.status = status;
       error.stderr = text;
     } else {
-      reached = last != null ? last : Infinity;
+      succeeded = true;
     }
     outcome = { error };
     settle();
-  }));
-
-  // The media's duration from ffprobe beside ffmpeg, for `progress`.
-  // The run's end waits for it, so that the progress is final then.
-  const ffprobe = path.join(path.dirname(ffmpeg), 'ffprobe' + EXE);
-  const probed = new Promise((resolve) => {
-    if (!fs.existsSync(ffprobe)) return resolve();
-    const probe = ['-v', 'error', '-show_entries', 'format=duration', '-of', 'csv=p=0', media];
-    execFile(ffprobe, probe, { windowsHide: true, timeout: 60000 }, (error, out) => {
-      const seconds = error ? NaN : Number(String(out).trim());
-      if (Number.isFinite(seconds)) duration = seconds;
-      resolve();
-    }).stdin.end();
   });
 
   function cancel() {
     cancelled = true;
     child.stdin.end();
+    endProbe();
     settle();
   }
 
   return {
-    // Stops the worker through its standard input; the iteration then ends without an error
-    // once the worker has exited (it ends its decoder first, within about two seconds).
+    // Stops the worker through its standard input and ends the duration probe; the iteration
+    // then ends without an error once the worker has exited (it ends its decoder first, within
+    // about two seconds).
     cancel,
-    // The share of the media (or of the range) transcribed so far, 0 to 1; null while the
-    // duration is not known (no ffprobe beside ffmpeg, or it could not read the file).
+    // The share of the media (or of the range) transcribed so far, 0 to 1, and 1 once the run
+    // has succeeded; null while the duration is not known (ffmpeg has not read it yet, or could
+    // not, or the media is not a regular file).
     get progress() {
+      if (succeeded) return 1;
       if (duration == null) return null;
       const stop = last != null ? Math.min(duration, last) : duration;
       if (stop <= first) return 1;

@@ -13,10 +13,13 @@ cancel closes it, and so does the end of this process, however it ends, so no wo
 ffmpeg outlive the host. Standard output and standard error are read at the same time on two
 threads, so a worker that writes much to either never waits for the host.
 """
+import errno
 import json
 import os
 import queue
+import re
 import shutil
+import stat
 import subprocess
 import sys
 import threading
@@ -29,6 +32,20 @@ _WINDOWS = sys.platform == "win32"
 _EXE = ".exe" if _WINDOWS else ""
 _WORKER = "transcribe-worker" + _EXE
 _HERE = os.path.dirname(os.path.abspath(__file__))
+_NO_WINDOW = subprocess.CREATE_NO_WINDOW if _WINDOWS else 0
+
+# The worker's own whitelists for its decoder, so that the duration probe reads the media as
+# locked down as the worker does: local files of those containers and audio codecs only.
+_WHITELISTS = [
+    "-format_whitelist",
+    "mov,mp4,m4a,3gp,3g2,mj2,matroska,webm,avi,mpegts,flv,mp3,aac,wav,flac,ogg",
+    "-codec_whitelist",
+    "aac,aac_fixed,aac_latm,mp3,mp3float,mp2,mp2float,mp1,mp1float,opus,libopus,vorbis,libvorbis,"
+    "flac,alac,ac3,ac3_fixed,eac3,dca,truehd,mlp,pcm_s16le,pcm_s16be,pcm_s24le,pcm_s24be,"
+    "pcm_s32le,pcm_s32be,pcm_f32le,pcm_f32be,pcm_f64le,pcm_u8,pcm_alaw,pcm_mulaw",
+    "-protocol_whitelist", "file"]
+# The line in which ffmpeg lists an input's duration: "  Duration: 00:41:07.52, start: ...".
+_DURATION = re.compile(rb"^  Duration: (\d+):(\d\d):(\d\d(?:\.\d+)?)", re.MULTILINE)
 
 
 @dataclass(frozen=True)
@@ -52,9 +69,10 @@ class Words:
 
 class WorkerError(Exception):
     """A failed run: `message` is the worker's error text (after "error: ", all of it),
-    `status` its exit status and `stderr` everything it wrote to standard error."""
+    `status` its exit status (None when it cannot be known) and `stderr` everything it wrote to
+    standard error."""
 
-    def __init__(self, message: str, status: int, stderr: str):
+    def __init__(self, message: str, status: Optional[int], stderr: str):
         super().__init__(message)
         self.message = message
         self.status = status
@@ -62,14 +80,11 @@ class WorkerError(Exception):
 
 
 def error_text(stderr: str) -> Optional[str]:
-    """The text after the last line that starts with "error: ", to the end (it may span lines;
-    lines of the speech library may come before it)."""
-    at = stderr.rfind("\nerror: ")
-    if at >= 0:
-        at += 1
-    elif stderr.startswith("error: "):
-        at = 0
-    else:
+    """The text after the first line that starts with "error: ", to the end. The worker writes
+    its error last, and the libraries' lines before it never start so, while the error text
+    itself may hold lines that do (a path or a decoder message with line breaks)."""
+    at = ("\n" + stderr).find("\nerror: ")
+    if at < 0:
         return None
     return stderr[at + len("error: "):].rstrip("\r\n")
 
@@ -98,28 +113,44 @@ def _record(line: bytes):
     return Words(value["end"], words)
 
 
+def _start_probe(ffmpeg: str, media: str) -> Optional[subprocess.Popen]:
+    """ffmpeg listing the media for its duration: "-i" without an output reads the header,
+    writes what it found to standard error and exits with 1. Only for a regular file: a FIFO or
+    a device would hand part of its stream to the probe instead of the worker."""
+    try:
+        if not stat.S_ISREG(os.stat(media).st_mode):
+            return None
+        return subprocess.Popen([ffmpeg, *_WHITELISTS, "-nostdin", "-hide_banner", "-i", media],
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.PIPE, creationflags=_NO_WINDOW)
+    except OSError:
+        return None
+
+
 class Run:
     """One worker run: an iterator of records and a context manager (leaving it cancels)."""
 
     def __init__(self, args: List[str], media: str, ffmpeg: str, first: float,
                  last: Optional[float]):
-        flags = subprocess.CREATE_NO_WINDOW if _WINDOWS else 0
         # Arguments as a list: no shell, and on Windows the standard quoting of list2cmdline.
         self._process = subprocess.Popen(args, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                         stderr=subprocess.PIPE, creationflags=flags)
+                                         stderr=subprocess.PIPE, creationflags=_NO_WINDOW)
         self._lines: "queue.Queue[Optional[bytes]]" = queue.Queue()
         self._stderr = bytearray()
         self._cancelled = False
+        self._finishing = threading.Lock()
         self._finished = False
+        self._succeeded = False
         self._first, self._last = first, last
         self._duration: Optional[float] = None
         self._end = first
-        self._readers = [threading.Thread(target=self._read_stdout, daemon=True),
-                         threading.Thread(target=self._read_stderr, daemon=True)]
+        self._probe = _start_probe(ffmpeg, media)
+        readers = [self._read_stdout, self._read_stderr]
+        if self._probe is not None:
+            readers.append(self._read_duration)
+        self._readers = [threading.Thread(target=reader, daemon=True) for reader in readers]
         for reader in self._readers:
             reader.start()
-        self._prober = threading.Thread(target=self._probe, args=(media, ffmpeg), daemon=True)
-        self._prober.start()
 
     # --- reading -------------------------------------------------------------------------
 
@@ -137,20 +168,30 @@ class Run:
         for chunk in iter(lambda: self._process.stderr.read1(65536), b""):
             self._stderr += chunk
 
-    def _probe(self, media, ffmpeg):
-        """The media's duration from ffprobe beside ffmpeg, for `progress`; the run's end waits
-        for it, so that the progress is final then."""
-        ffprobe = os.path.join(os.path.dirname(ffmpeg), "ffprobe" + _EXE)
-        if not os.path.isfile(ffprobe):
-            return
+    def _read_duration(self):
+        found = _DURATION.search(self._probe.communicate()[1])
+        if found:
+            hours, minutes, seconds = found.groups()
+            self._duration = int(hours) * 3600 + int(minutes) * 60 + float(seconds)
+
+    def _end_probe(self):
+        """The probe ends with the run: a stalled share must not hold a cancel up."""
+        if self._probe is not None:
+            self._probe.kill()
+
+    def _wait(self) -> Optional[int]:
+        """The worker's exit status (negative: the signal that ended it), or None when it cannot
+        be known: where this process ignores SIGCHLD the system reaps its children itself, and
+        subprocess would report 0 then."""
+        if _WINDOWS:
+            return self._process.wait()
         try:
-            flags = subprocess.CREATE_NO_WINDOW if _WINDOWS else 0
-            out = subprocess.run([ffprobe, "-v", "error", "-show_entries", "format=duration",
-                                  "-of", "csv=p=0", media], stdin=subprocess.DEVNULL,
-                                 capture_output=True, timeout=60, creationflags=flags).stdout
-            self._duration = float(out.decode().strip())
-        except (OSError, ValueError, subprocess.SubprocessError):
-            pass
+            _, status = os.waitpid(self._process.pid, 0)
+        except ChildProcessError:
+            self._process.poll()  # subprocess's own record of the end
+            return None
+        self._process.returncode = os.waitstatus_to_exitcode(status)
+        return self._process.returncode
 
     # --- the iterator ----------------------------------------------------------------------
 
@@ -158,11 +199,9 @@ class Run:
         return self
 
     def __next__(self):
-        while not self._cancelled:
+        while not self._cancelled and not self._finished:
             line = self._lines.get()
-            if line is None:
-                break
-            if self._cancelled:
+            if line is None or self._cancelled:
                 break
             record = _record(line)
             if isinstance(record, Words):
@@ -172,30 +211,41 @@ class Run:
         raise StopIteration
 
     def _finish(self):
-        if self._finished:
+        """Waits for the worker's exit, once, and raises WorkerError when it failed."""
+        with self._finishing:
+            if self._finished:
+                return
+            self._finished = True
+            status = self._wait()
+            self._end_probe()
+            for thread in self._readers:
+                thread.join()
+            for stream in (self._process.stdin, self._process.stdout, self._process.stderr):
+                try:
+                    stream.close()
+                except OSError:
+                    pass
+        if self._cancelled:
             return
-        self._finished = True
-        status = self._process.wait()
-        for thread in (*self._readers, self._prober):
-            thread.join()
-        for stream in (self._process.stdin, self._process.stdout, self._process.stderr):
-            try:
-                stream.close()
-            except OSError:
-                pass
-        if status != 0 and not self._cancelled:
-            stderr = self._stderr.decode("utf-8", errors="replace")
-            message = error_text(stderr)
-            if message is None:
-                message = f"{os.path.basename(self._process.args[0])} ended with status {status}"
-            raise WorkerError(message, status, stderr)
         if status == 0:
-            self._end = self._last if self._last is not None else float("inf")
+            self._succeeded = True
+            return
+        stderr = self._stderr.decode("utf-8", errors="replace")
+        message = error_text(stderr)
+        if message is None:
+            name = os.path.basename(self._process.args[0])
+            message = f"{name} ended with status {status}" if status is not None else (
+                f"the exit status of {name} is unknown ({os.strerror(errno.ECHILD)}): this "
+                "process ignores SIGCHLD, or something else waited for the worker")
+        raise WorkerError(message, status, stderr)
 
     @property
     def progress(self) -> Optional[float]:
-        """The share of the media (or of the range) transcribed so far, 0 to 1; None while the
-        duration is not known (no ffprobe beside ffmpeg, or it could not read the file)."""
+        """The share of the media (or of the range) transcribed so far, 0 to 1, and 1 once the
+        run has succeeded; None while the duration is not known (ffmpeg has not read it yet, or
+        could not, or the media is not a regular file)."""
+        if self._succeeded:
+            return 1.0
         duration = self._duration
         if duration is None:
             return None
@@ -205,13 +255,15 @@ class Run:
         return max(0.0, min(1.0, (self._end - self._first) / (last - self._first)))
 
     def cancel(self):
-        """Stops the worker through its standard input; the iteration then ends without an
-        error. The worker ends its decoder and exits within about two seconds."""
+        """Stops the worker through its standard input, and ends the duration probe; the
+        iteration then ends without an error. The worker ends its decoder and exits within
+        about two seconds."""
         self._cancelled = True
         try:
             self._process.stdin.close()
         except OSError:
             pass
+        self._end_probe()
         self._lines.put(None)  # wakes an iteration waiting on another thread
 
     def close(self):

@@ -2,11 +2,15 @@
 scenarios. Each host is driven by a small program in tests/host_drivers/ that takes the same
 command line and writes the same lines (see host_driver.py); the C one is built by CMake, and
 under wine it is the only one (the Windows build's driver, a Win32 host of the Windows worker).
+Every driver also asks each run for a record once more after its end, in every scenario.
 """
 import json
 import os
+import re
 import shutil
+import signal
 import subprocess
+import threading
 import time
 from pathlib import Path
 
@@ -36,7 +40,8 @@ class Host:
             return [str(ROOT / "scripts/wine-run.sh"), str(driver), *args]
         return [str(driver), *args]
 
-    def start(self, mode, media, model="tone", ffmpeg=None, worker_exe=None, cwd=None, env=None):
+    def start(self, mode, media, model="tone", ffmpeg=None, worker_exe=None, cwd=None, env=None,
+              ignore_sigchld=False):
         w = self.worker
         if worker_exe is None:
             worker_exe = w.native(w.exe.resolve())
@@ -44,16 +49,18 @@ class Host:
                                [w.native(m) if isinstance(m, Path) else m for m in media])
         full_env = dict(os.environ, **(env or {}))
         full_env[MARKER] = w.marker
+        # An ignored SIGCHLD is inherited across exec, as from a host framework that sets it.
+        ignore = (lambda: signal.signal(signal.SIGCHLD, signal.SIG_IGN)) if ignore_sigchld else None
         process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                    stderr=subprocess.PIPE, env=full_env, cwd=cwd,
-                                   start_new_session=True)
+                                   start_new_session=True, preexec_fn=ignore)
         w.sessions.append(process.pid)
         return process
 
-    def events(self, mode, media, **kwargs):
+    def events(self, mode, media, timeout=300, **kwargs):
         """Runs the driver to its end: {run: [event, ...]} and its exit status."""
         process = self.start(mode, media, **kwargs)
-        out, err = process.communicate(timeout=300)
+        out, err = process.communicate(timeout=timeout)
         runs = {}
         for line in out.decode().splitlines():
             event = json.loads(line)
@@ -89,8 +96,8 @@ def expected_records(worker, name):
 
 
 def done(host):
-    """The end of a run that did not fail: the progress is known where ffprobe is beside
-    ffmpeg (Debian's), and the C host leaves it to its caller."""
+    """The end of a run that succeeded: all of it transcribed, except that the C host leaves
+    the progress to its caller."""
     return {"done": True, "progress": None if host.name == "c" else 1.0}
 
 
@@ -147,11 +154,14 @@ def check_failed(host, event, message):
 
 
 def missing_media(host, tmp_path):
-    gone = tmp_path / "gone.wav"
+    # The error text holds a line that starts like the error line: the error is all of it.
+    # Windows' ffmpeg writes the line break in the name as \r\n, and refuses the name.
+    gone = tmp_path / "gone\nerror: y.wav"
     runs, status, _ = host.events("read", [gone])
     assert runs[0][:-1] == [{"record": {"ready": True}}]
-    check_failed(host, runs[0][-1],
-                 f"ffmpeg failed: {host.worker.native(gone)}: No such file or directory")
+    shown, reason = (host.worker.native(gone).replace("\n", "\r\n"), "Invalid argument") \
+        if host.worker.windows else (gone, "No such file or directory")
+    check_failed(host, runs[0][-1], f"ffmpeg failed: {shown}: {reason}")
     assert status == 0
 
 
@@ -173,17 +183,19 @@ def flooded_standard_error(host, tmp_path):
     words = {"end": 1.5, "words": [{"end": 1.0, "start": 0.5, "text": "flood"}]}
     assert runs[0][:2] == record_events([{"ready": True}, words])
     failure = runs[0][2]
-    assert (failure["error"], failure["status"]) == ("the last error line\nand its second line", 1)
+    error = "the error line\nerror: and its second line"
+    assert (failure["error"], failure["status"]) == (error, 1)
     assert len(failure["stderr"]) > 200000
-    assert failure["stderr"].endswith("error: the last error line\nand its second line\n")
+    assert failure["stderr"].endswith(f"[library] error: a library line\r\nerror: {error}\n")
     assert len(runs[0]) == 3
 
 
 def awkward_relative_path(host, tmp_path):
     # Blanks, quotes and non-ASCII letters, relative to the host's working directory (not the
-    # worker's folder). Windows file names cannot hold a double quotation mark.
+    # worker's folder), and a leading "--", which is not to be read as an option. Windows file
+    # names cannot hold a double quotation mark.
     quotes = "'" if host.worker.windows else "'\""
-    relative = Path("média files") / f"it{quotes} – Ça va 東京.wav"
+    relative = Path("--média files") / f"it{quotes} – Ça va 東京.wav"
     (tmp_path / relative).parent.mkdir()
     shutil.copy(media(host.worker, "hello-world"), tmp_path / relative)
     separator = "\\" if host.worker.windows else "/"
@@ -237,11 +249,103 @@ def pipeline_into_subtitles(host, tmp_path):
     assert (document, driver_status, status) == (b"", 1, 1)
 
 
+def stopped_while_media_stalls(host, tmp_path):
+    # Media that never delivers: a FIFO nobody writes (ffmpeg, and the old ffprobe, wait in its
+    # open), and a stalled share, played by the stand-in decoder that sleeps for five minutes
+    # (as the worker's decoder and as the hosts' duration probe). A close after the first record
+    # and a cancel from another thread while the host waits for records end the run at once
+    # and leave nothing running: 20 s is a third of the old probe's limit.
+    stalls = [(host.worker.standin("standin_decoder"), tmp_path / "grandchild", Path.touch)]
+    if not host.worker.windows:  # wine's server would open a FIFO itself, and wait with it
+        stalls.append((host.worker.ffmpeg, tmp_path / "f.wav", os.mkfifo))
+    for ffmpeg, path, make in stalls:
+        make(path)
+        for mode in ("close", "wait"):
+            runs, status, _ = host.events(mode, [path], ffmpeg=ffmpeg, timeout=20)
+            assert runs[0][-1] == {"done": True, "progress": None} and status == 0
+            assert runs[0][:-1] in ([], [{"record": {"ready": True}}])  # ready before the cancel
+            check_nothing_left(host.worker)
+
+
+def ignored_sigchld(host, tmp_path):
+    # The system reaps the worker of a host that ignores SIGCHLD, and its exit status is lost:
+    # Node's own handler keeps it, and the other hosts fail the run, with the worker's error
+    # text when it has one.
+    gone = tmp_path / "gone.wav"
+    runs, _, _ = host.events("read", [media(host.worker, "hello-world"), gone],
+                             ignore_sigchld=not host.worker.windows)
+    missing = f"ffmpeg failed: {host.worker.native(gone)}: No such file or directory"
+    assert runs[1][0] == {"record": {"ready": True}}
+    if host.name == "node" or host.worker.windows:
+        assert runs[0] == record_events(expected_records(host.worker, "hello-world")) + [done(host)]
+        check_failed(host, runs[1][-1], missing)
+        return
+    unknown = ("the exit status of transcribe-worker is unknown (No child processes): this "
+               "process ignores SIGCHLD, or something else waited for the worker")
+    assert runs[0][:-1] == record_events(expected_records(host.worker, "hello-world"))
+    assert (runs[0][-1]["error"], runs[0][-1]["status"]) == (unknown, None)
+    assert (runs[1][-1]["error"], runs[1][-1]["status"]) == (missing, None)
+
+
+def bare_ffmpeg_name(host, tmp_path):
+    # "ffmpeg" as the host is given it, found on PATH (the Windows worker searches no PATH).
+    folder = os.path.dirname(ROOT / "third_party/ffmpeg-installer-win32-x64/ffmpeg.exe"
+                             if host.worker.windows else host.worker.ffmpeg)
+    env = {"WINEPATH": host.worker.native(folder)} if host.worker.windows else {
+        "PATH": f"{folder}{os.pathsep}{os.environ['PATH']}"}
+    runs, status, _ = host.events("read", [media(host.worker, "hello-world")], ffmpeg="ffmpeg",
+                                  env=env)
+    assert runs == {0: record_events(expected_records(host.worker, "hello-world")) + [done(host)]}
+    assert status == 0
+
+
+def playlist_not_followed(host, tmp_path):
+    # An HLS playlist named like an MP3 file: neither the worker's decoder nor a duration probe
+    # may read it as a playlist and open its segment (on Linux a FIFO, which tells whether
+    # anyone opened it; wine's server would wait in the open itself).
+    playlist, segment = tmp_path / "evil.mp3", tmp_path / "segment.ts"
+    playlist.write_text("#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10.0,\nsegment.ts\n"
+                        "#EXT-X-ENDLIST\n")
+    opened = threading.Event()
+    if host.worker.windows:
+        segment.write_bytes(b"")
+    else:
+        os.mkfifo(segment)
+        writer = threading.Thread(target=lambda: (os.close(os.open(segment, os.O_WRONLY)),
+                                                  opened.set()))
+        writer.start()
+    runs, status, _ = host.events("read", [playlist])
+    followed = opened.is_set()
+    if not host.worker.windows:
+        os.close(os.open(segment, os.O_RDONLY | os.O_NONBLOCK))  # lets the writer go
+        writer.join()
+    assert not followed
+    failure = runs[0][-1]
+    assert failure["error"].startswith("ffmpeg failed: ") and failure["status"] == 1
+    assert "not on whitelist" in failure["error"]
+
+
 SCENARIOS = [normal_file, cancel_after_first_record, cancel_while_not_reading, missing_media,
              bad_model, flooded_standard_error, awkward_relative_path, four_runs_at_once,
-             host_killed, pipeline_into_subtitles]
+             host_killed, pipeline_into_subtitles, stopped_while_media_stalls, ignored_sigchld,
+             bare_ffmpeg_name, playlist_not_followed]
 
 
 @pytest.mark.parametrize("scenario", SCENARIOS, ids=lambda s: s.__name__)
 def test_host(host, scenario, tmp_path):
     scenario(host, tmp_path)
+
+
+def test_duration_probes_have_the_workers_whitelists():
+    # The Python and Node hosts copy the worker's whitelists for their duration probe; a list
+    # the worker extends must not leave the probes behind, nor the other way round.
+    header = (ROOT / "src/core/audio/decoder_command.h").read_text()
+    named = {name: "".join(re.findall(r'"([^"]*)"', value)) for name, value in
+             re.findall(r"(\w+_WHITELIST) =(.*?);", header, re.DOTALL)}
+    expected = ["-format_whitelist", named["FORMAT_WHITELIST"], "-codec_whitelist",
+                named["CODEC_WHITELIST"], "-protocol_whitelist", "file"]
+    for host, start in [("python/transcribe_host.py", "_WHITELISTS = ["),
+                        ("node/transcribe-host.js", "const WHITELISTS = [")]:
+        source = (ROOT / "hosts" / host).read_text()
+        block = source[source.index(start) + len(start):].split("]")[0]
+        assert "".join(re.findall(r"""["']([^"']*)["']""", block)) == "".join(expected), host

@@ -15,6 +15,7 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 #endif
@@ -33,6 +34,51 @@ static void idle(void) {
 #else
   sleep(3);
 #endif
+}
+
+/* A thread that cancels a run 3 s after its start, while the driver waits for records. */
+#ifdef _WIN32
+typedef HANDLE canceller;
+
+static DWORD WINAPI cancel_later(void* run) {
+  idle();
+  transcribe_cancel(run);
+  return 0;
+}
+
+static canceller start_canceller(transcribe_run* run) {
+  return CreateThread(NULL, 0, cancel_later, run, 0, NULL);
+}
+
+static void join_canceller(canceller thread) {
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+}
+#else
+typedef pthread_t canceller;
+
+static void* cancel_later(void* run) {
+  idle();
+  transcribe_cancel(run);
+  return NULL;
+}
+
+static canceller start_canceller(transcribe_run* run) {
+  pthread_t thread;
+  if (pthread_create(&thread, NULL, cancel_later, run) != 0) abort();
+  return thread;
+}
+
+static void join_canceller(canceller thread) { pthread_join(thread, NULL); }
+#endif
+
+static void print_record(int pipe, int index, const transcribe_record* record) {
+  if (pipe) {
+    printf("%s\n", record->line);
+  } else {
+    printf("{\"run\":%d,\"record\":%s}\n", index, record->line);
+  }
+  fflush(stdout);
 }
 
 static void json_string(const char* text, size_t size) {
@@ -68,19 +114,22 @@ static int drive(const char* mode, char** args, int count) {
       idle();
       transcribe_cancel(runs[i]);
     }
+    int wait = strcmp(mode, "wait") == 0;
+    canceller later;
+    memset(&later, 0, sizeof later);
+    if (wait) later = start_canceller(runs[i]);
     transcribe_record record;
     while (transcribe_next(runs[i], &record)) {
-      if (pipe) {
-        printf("%s\n", record.line);
-      } else {
-        printf("{\"run\":%d,\"record\":%s}\n", i, record.line);
-      }
-      fflush(stdout);
+      print_record(pipe, i, &record);
       if (record.kind == TRANSCRIBE_WORDS && strcmp(mode, "cancel") == 0) {
         transcribe_cancel(runs[i]);
       }
       if (record.kind == TRANSCRIBE_WORDS && strcmp(mode, "die") == 0) die();
+      if (strcmp(mode, "close") == 0) transcribe_cancel(runs[i]);
     }
+    /* Asked again after the end, a run gives nothing. */
+    while (transcribe_next(runs[i], &record)) print_record(pipe, i, &record);
+    if (wait) join_canceller(later); /* before the run is freed */
     transcribe_result result;
     if (transcribe_finish(runs[i], &result) == TRANSCRIBE_FAILED) {
       if (pipe) {
@@ -91,7 +140,11 @@ static int drive(const char* mode, char** args, int count) {
       }
       printf("{\"run\":%d,\"error\":", i);
       json_string(result.error, strlen(result.error));
-      printf(",\"status\":%d,\"stderr\":", result.status);
+      if (result.status == TRANSCRIBE_STATUS_UNKNOWN) {
+        printf(",\"status\":null,\"stderr\":");
+      } else {
+        printf(",\"status\":%d,\"stderr\":", result.status);
+      }
       json_string(result.error_output, result.error_output_length);
       printf("}\n");
     } else if (!pipe) {

@@ -11,14 +11,17 @@ const asJson = (record) => (record.type === 'ready' ? { ready: true } : {
   end: record.end,
   words: record.words.map((w) => ({ end: w.end, start: w.start, text: w.text })),
 });
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 async function drive(index, file) {
   const run = transcribe({ media: file, model, ffmpeg, worker: worker || undefined });
+  let end;
   try {
     if (mode === 'idle') {
-      await new Promise((resolve) => setTimeout(resolve, 3000));
+      await sleep(3000);
       run.cancel();
     }
+    if (mode === 'wait') sleep(3000).then(run.cancel);
     for await (const record of run) {
       if (mode === 'pipe') {
         process.stdout.write(JSON.stringify(asJson(record)) + '\n');
@@ -27,17 +30,21 @@ async function drive(index, file) {
       emit({ run: index, record: asJson(record) });
       if (record.type === 'words' && mode === 'cancel') run.cancel();
       if (record.type === 'words' && mode === 'die') process.kill(process.pid, 'SIGKILL');
+      if (mode === 'close') break;
     }
+    end = { done: true, progress: run.progress };
   } catch (error) {
     if (!(error instanceof Error) || typeof error.status !== 'number') throw error;
     if (mode === 'pipe') {
       process.stdout.write(`error: ${error.message}\n`, () => process.exit(error.status));
       return;
     }
-    emit({ run: index, error: error.message, status: error.status, stderr: error.stderr });
-    return;
+    end = { error: error.message, status: error.status, stderr: error.stderr };
   }
-  if (mode !== 'pipe') emit({ run: index, done: true, progress: run.progress });
+  for (let next = await run.next(); !next.done; next = await run.next()) {
+    emit({ run: index, record: asJson(next.value) });
+  }
+  if (mode !== 'pipe') emit({ run: index, ...end });
 }
 
 Promise.all(media.map((file, index) => drive(index, file)));

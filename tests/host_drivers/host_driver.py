@@ -4,13 +4,20 @@ take the same command line and write the same lines:
     host_driver MODE WORKER MODEL FFMPEG MEDIA...
 
 MODE is read (every record), cancel (cancel after the first words record), idle (read nothing
-for 3 s, then cancel), die (kill this process after the first words record) or pipe (one
-MEDIA: write its record lines, then "error: TEXT" on a failure, and exit with the worker's
-status, for a pipe into transcribe-subtitles). An empty WORKER lets the host find it. Otherwise
-the runs go at once and every line is a JSON object naming its run:
+for 3 s, then cancel), wait (cancel from elsewhere, another thread or a timer, 3 s after the
+start, while the driver waits for records), close (leave the run after its first record, the
+way the language leaves one early: Python's close(), Node's break out of the loop, C's cancel
+and finish), die (kill this process after the first words record) or pipe (one MEDIA: write its
+record lines, then "error: TEXT" on a failure, and exit with the worker's status, for a pipe
+into transcribe-subtitles). An empty WORKER lets the host find it. Otherwise the runs go at once
+and every line is a JSON object naming its run:
     {"run":N,"record":RECORD}
-    {"run":N,"error":TEXT,"status":S,"stderr":TEXT}       a failed run
+    {"run":N,"error":TEXT,"status":S,"stderr":TEXT}       a failed run; S null when unknown
     {"run":N,"done":true,"progress":P}                    a run that ended otherwise
+After the end of a run (its records, a failure, a cancel or a close) the driver asks it once
+more for a record before it writes the last line; that must end at once, with no record (or a
+record line would come) and no error. A driver leaves the signal dispositions it inherits as
+they are (the tests start it with SIGCHLD ignored).
 """
 import json
 import os
@@ -47,6 +54,8 @@ def drive(index, path):
             if mode == "idle":
                 time.sleep(3)
                 run.cancel()
+            if mode == "wait":
+                threading.Timer(3, run.cancel).start()
             for record in run:
                 if mode == "pipe":
                     sys.stdout.write(json.dumps(as_json(record)) + "\n")
@@ -57,15 +66,20 @@ def drive(index, path):
                     run.cancel()
                 if isinstance(record, Words) and mode == "die":
                     os.kill(os.getpid(), signal.SIGKILL)
+                if mode == "close":
+                    run.close()
         except WorkerError as error:
             if mode == "pipe":
                 sys.stdout.write(f"error: {error.message}\n")
                 sys.stdout.flush()
-                sys.exit(error.status)
-            emit(run=index, error=error.message, status=error.status, stderr=error.stderr)
-            return
+                sys.exit(error.status if error.status is not None else 1)
+            end = {"error": error.message, "status": error.status, "stderr": error.stderr}
+        else:
+            end = {"done": True, "progress": run.progress}
+        for record in run:
+            emit(run=index, record=as_json(record))
         if mode != "pipe":
-            emit(run=index, done=True, progress=run.progress)
+            emit(run=index, **end)
 
 
 if mode == "pipe":

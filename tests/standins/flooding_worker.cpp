@@ -2,8 +2,9 @@
 // error before its last record. Whatever its arguments, it writes the ready record, 200 KB of
 // log lines on standard error (more than a pipe holds, so it waits until the host reads them),
 // one words record and the start of another one without its line feed (as a worker ended in the
-// middle of a record leaves it), a log line that starts like an error line, then its own error
-// line of two lines, and exits with status 1.
+// middle of a record leaves it), a log line that holds "error: " but does not start with it, then
+// its own error line of two lines, the second starting like an error line (as a path with a line
+// break can), and exits with status 1.
 #include <cstdio>
 #include <string>
 
@@ -31,7 +32,9 @@ int run() {
       "{\"end\":1.5,\"words\":[{\"end\":1.0,\"start\":0.5,\"text\":\"flood\"}]}\n{\"end\":3.0,\"wo",
       stdout);
   std::fflush(stdout);
-  std::fputs("error: a library line\r\nerror: the last error line\nand its second line\n", stderr);
+  std::fputs(
+      "[library] error: a library line\r\nerror: the error line\nerror: and its second line\n",
+      stderr);
   std::fflush(stderr);
   return 1;
 }
