@@ -179,6 +179,7 @@ void transcribe_result_free(transcribe_result* result) {
 struct transcribe_run {
   buffer out, err, line;
   volatile LONG cancelled; /* Interlocked: MSVC's C has no <stdatomic.h> by default */
+  volatile LONG stopping;  /* the readers are to end: see join_reader */
   int out_ended, err_ended;
   HANDLE process, in, out_read, err_read, out_thread, err_thread;
   ULONGLONG exited_at;
@@ -250,7 +251,7 @@ static void read_pipe(transcribe_run* run, HANDLE pipe, buffer* into, int* ended
   char chunk[65536];
   DWORD got = 0;
   /* A read of zero bytes is not the end of a pipe; its broken end is. */
-  while (ReadFile(pipe, chunk, sizeof chunk, &got, NULL)) {
+  while (!InterlockedOr(&run->stopping, 0) && ReadFile(pipe, chunk, sizeof chunk, &got, NULL)) {
     EnterCriticalSection(&run->lock);
     buffer_append(into, chunk, got);
     WakeAllConditionVariable(&run->changed);
@@ -371,8 +372,9 @@ int transcribe_next(transcribe_run* run, transcribe_record* record) {
       break;
     }
     if (run->out_ended) break;
-    if (!SleepConditionVariableCS(&run->changed, &run->lock, 250) &&
-        WaitForSingleObject(run->process, 0) == WAIT_OBJECT_0) {
+    SleepConditionVariableCS(&run->changed, &run->lock, 250);
+    /* Also when woken: a process that holds the output may keep writing to standard error. */
+    if (WaitForSingleObject(run->process, 0) == WAIT_OBJECT_0) {
       ULONGLONG now = GetTickCount64();
       if (run->exited_at == 0) run->exited_at = now;
       if (now - run->exited_at > EXITED_GRACE_MS) break;
@@ -391,18 +393,22 @@ void transcribe_cancel(transcribe_run* run) {
   LeaveCriticalSection(&run->lock);
 }
 
-static void join_reader(HANDLE thread) {
-  if (WaitForSingleObject(thread, EXITED_GRACE_MS) == WAIT_TIMEOUT) {
+/* Waits for a reader thread, which a process that inherited the worker's output may keep
+ * reading after the worker's exit. After the grace its read is cancelled; CancelSynchronousIo
+ * reaches only a read in progress, not one the thread is about to start, so it is repeated
+ * until the thread has ended, and `stopping` keeps the thread from starting another. */
+static void join_reader(transcribe_run* run, HANDLE thread) {
+  for (DWORD wait = EXITED_GRACE_MS; WaitForSingleObject(thread, wait) == WAIT_TIMEOUT; wait = 50) {
+    InterlockedExchange(&run->stopping, 1);
     CancelSynchronousIo(thread);
-    WaitForSingleObject(thread, INFINITE);
   }
   CloseHandle(thread);
 }
 
 transcribe_outcome transcribe_finish(transcribe_run* run, transcribe_result* result) {
   WaitForSingleObject(run->process, INFINITE);
-  join_reader(run->out_thread);
-  join_reader(run->err_thread);
+  join_reader(run, run->out_thread);
+  join_reader(run, run->err_thread);
   DWORD status = 0;
   GetExitCodeProcess(run->process, &status);
   CloseHandle(run->process);
