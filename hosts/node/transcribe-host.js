@@ -69,28 +69,31 @@ function resolveProgram(name) {
   return path.resolve(name);
 }
 
-// ffmpeg listing the media for its duration: "-i" without an output reads the header, writes
+// The duration from ffmpeg listing the media: "-i" without an output reads the header, writes
 // what it found to standard error and exits with 1. Only for a regular file: a FIFO or a device
-// would hand part of its stream to the probe instead of the worker. Calls back with the seconds,
-// or null; returns the process (to be ended with the run), or null.
+// would hand part of its stream to the probe instead of the worker. Calls back with the seconds;
+// returns the function that ends the probe (a stalled share must not hold a cancel up).
 function probeDuration(ffmpeg, media, done) {
-  try {
-    if (!fs.statSync(media).isFile()) return null;
-  } catch {
-    return null;
-  }
-  const probe = spawn(ffmpeg, [...WHITELISTS, '-nostdin', '-hide_banner', '-i', media], {
-    stdio: ['ignore', 'ignore', 'pipe'],
-    windowsHide: true,
+  let probe = null;
+  let ended = false;
+  fs.stat(media, (error, stats) => {
+    if (error || !stats.isFile() || ended) return;
+    probe = spawn(ffmpeg, [...WHITELISTS, '-nostdin', '-hide_banner', '-i', media], {
+      stdio: ['ignore', 'ignore', 'pipe'],
+      windowsHide: true,
+    });
+    const output = [];
+    probe.stderr.on('data', (chunk) => output.push(chunk));
+    probe.on('error', () => {}); // it could not be started: no duration
+    probe.on('close', () => {
+      const found = DURATION.exec(Buffer.concat(output).toString('utf8'));
+      if (found) done(Number(found[1]) * 3600 + Number(found[2]) * 60 + Number(found[3]));
+    });
   });
-  const output = [];
-  probe.stderr.on('data', (chunk) => output.push(chunk));
-  probe.on('error', () => {}); // it could not be started: no duration
-  probe.on('close', () => {
-    const found = DURATION.exec(Buffer.concat(output).toString('utf8'));
-    done(found ? Number(found[1]) * 3600 + Number(found[2]) * 60 + Number(found[3]) : null);
-  });
-  return probe;
+  return () => {
+    ended = true;
+    if (probe) probe.kill('SIGKILL');
+  };
 }
 
 // transcribe-worker beside this module, in the package folder it came in, or (by its bare name)
@@ -138,15 +141,10 @@ function transcribe({ media, model, ffmpeg, worker, start, end, batch, provider 
   let pending = Buffer.alloc(0);
   let cancelled = false;
   let outcome = null;       // set when the worker has exited and its output is read
-  let succeeded = false;
+  let succeeded = false;    // and the records have all been handed over
   let reached = first;
   let duration = null;
-  const probe = probeDuration(ffmpeg, media, (seconds) => { duration = seconds; });
-
-  // The probe ends with the run: a stalled share must not hold a cancel up.
-  function endProbe() {
-    if (probe) probe.kill('SIGKILL');
-  }
+  const endProbe = probeDuration(ffmpeg, media, (seconds) => { duration = seconds; });
 
   function settle() {
     if (!waiting) return;
@@ -158,6 +156,7 @@ function transcribe({ media, model, ffmpeg, worker, start, end, batch, provider 
       resolve({ value: record, done: false });
     } else if (outcome) {
       waiting = null;
+      if (outcome.succeeded && !cancelled) succeeded = true;
       if (outcome.error && !cancelled) reject(outcome.error);
       else resolve({ value: undefined, done: true });
       outcome.error = null; // reported once
@@ -195,10 +194,8 @@ function transcribe({ media, model, ffmpeg, worker, start, end, batch, provider 
       error = new Error(message != null ? message : `${WORKER} ended with status ${status}`);
       error.status = status;
       error.stderr = text;
-    } else {
-      succeeded = true;
     }
-    outcome = { error };
+    outcome = { error, succeeded: status === 0 };
     settle();
   });
 

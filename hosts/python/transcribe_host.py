@@ -113,20 +113,6 @@ def _record(line: bytes):
     return Words(value["end"], words)
 
 
-def _start_probe(ffmpeg: str, media: str) -> Optional[subprocess.Popen]:
-    """ffmpeg listing the media for its duration: "-i" without an output reads the header,
-    writes what it found to standard error and exits with 1. Only for a regular file: a FIFO or
-    a device would hand part of its stream to the probe instead of the worker."""
-    try:
-        if not stat.S_ISREG(os.stat(media).st_mode):
-            return None
-        return subprocess.Popen([ffmpeg, *_WHITELISTS, "-nostdin", "-hide_banner", "-i", media],
-                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.PIPE, creationflags=_NO_WINDOW)
-    except OSError:
-        return None
-
-
 class Run:
     """One worker run: an iterator of records and a context manager (leaving it cancels)."""
 
@@ -144,13 +130,15 @@ class Run:
         self._first, self._last = first, last
         self._duration: Optional[float] = None
         self._end = first
-        self._probe = _start_probe(ffmpeg, media)
-        readers = [self._read_stdout, self._read_stderr]
-        if self._probe is not None:
-            readers.append(self._read_duration)
-        self._readers = [threading.Thread(target=reader, daemon=True) for reader in readers]
+        self._probing = threading.Lock()
+        self._probe: Optional[subprocess.Popen] = None
+        self._probe_ended = False
+        self._readers = [threading.Thread(target=self._read_stdout, daemon=True),
+                         threading.Thread(target=self._read_stderr, daemon=True)]
         for reader in self._readers:
             reader.start()
+        # Not joined: on a stalled share even its first look at the file can wait as long.
+        threading.Thread(target=self._probe_duration, args=(ffmpeg, media), daemon=True).start()
 
     # --- reading -------------------------------------------------------------------------
 
@@ -168,7 +156,22 @@ class Run:
         for chunk in iter(lambda: self._process.stderr.read1(65536), b""):
             self._stderr += chunk
 
-    def _read_duration(self):
+    def _probe_duration(self, ffmpeg, media):
+        """The duration from ffmpeg listing the media: "-i" without an output reads the header,
+        writes what it found to standard error and exits with 1. Only for a regular file: a FIFO
+        or a device would hand part of its stream to the probe instead of the worker."""
+        try:
+            if not stat.S_ISREG(os.stat(media).st_mode):
+                return
+            with self._probing:
+                if self._probe_ended:
+                    return
+                self._probe = subprocess.Popen(
+                    [ffmpeg, *_WHITELISTS, "-nostdin", "-hide_banner", "-i", media],
+                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                    creationflags=_NO_WINDOW)
+        except OSError:
+            return
         found = _DURATION.search(self._probe.communicate()[1])
         if found:
             hours, minutes, seconds = found.groups()
@@ -176,8 +179,10 @@ class Run:
 
     def _end_probe(self):
         """The probe ends with the run: a stalled share must not hold a cancel up."""
-        if self._probe is not None:
-            self._probe.kill()
+        with self._probing:
+            self._probe_ended = True
+            if self._probe is not None:
+                self._probe.kill()
 
     def _wait(self) -> Optional[int]:
         """The worker's exit status (negative: the signal that ended it), or None when it cannot
