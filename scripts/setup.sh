@@ -16,6 +16,7 @@ packages=(
   libutf8proc-dev dpkg-dev
   espeak-ng flite sox  # the speech model's tests and the demo speak English
   slurmctld slurmd slurm-client munge  # the Slurm test starts a one-node cluster of its own
+  mono-mcs mono-runtime  # the C# reference host's tests
 )
 # npm comes with the machine's Node.js where there is one; Debian's own otherwise. Node.js also
 # runs the Node reference host's tests.

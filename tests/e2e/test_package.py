@@ -23,7 +23,8 @@ DOCUMENTS = {"README.md", "CHANGELOG.md", "LICENSE", "THIRD-PARTY-NOTICES", "VER
              "docs/hosts.md", "docs/subtitles.md", "docs/models.md", "docs/troubleshooting.md"}
 PROGRAMS = {"transcribe-worker", "transcribe-model-check", "transcribe-subtitles"}
 HOSTS = {"hosts/README.md", "hosts/python/transcribe_host.py", "hosts/node/transcribe-host.js",
-         "hosts/c/transcribe_host.h", "hosts/c/transcribe_host.c"}
+         "hosts/c/transcribe_host.h", "hosts/c/transcribe_host.c",
+         "hosts/dotnet/TranscribeHost.cs"}
 
 
 # Where third-party code enters a shipped program (a header compiled into one of its objects, an
@@ -196,8 +197,9 @@ def test_unpacked_package_transcribes(request, tmp_path):
 
 def check_host_examples(worker, folder, model, media):
     """The examples of the package's hosts/README.md, saved and run in the package folder as it
-    says: Python, Node.js and C on Linux, C built with MinGW-w64 and run under wine on Windows
-    (on ASCII paths there: the example takes its arguments in the system's code page)."""
+    says: Python, Node.js, C and C# (with Mono) on Linux, C built with MinGW-w64 and run under
+    wine on Windows (on ASCII paths there: the example takes its arguments in the system's code
+    page)."""
     examples = dict(re.findall(r"```(\w+)\n(.*?)```", (folder / "hosts/README.md").read_text(),
                                re.S))
     (folder / "example.c").write_text(examples["c"])
@@ -214,10 +216,14 @@ def check_host_examples(worker, folder, model, media):
         subprocess.run(["cc", "-o", "example", *sources], cwd=folder, check=True)
         (folder / "example.py").write_text(examples["python"])
         (folder / "example.js").write_text(examples["js"])
+        (folder / "example.cs").write_text(examples["csharp"])
+        subprocess.run(["mcs", "-langversion:7.2", "-out:example.exe", "example.cs",
+                        "hosts/dotnet/TranscribeHost.cs"], cwd=folder, check=True)
         args = [str(model), worker.ffmpeg, str(media)]
         runs = {"c": [folder / "example", folder / "transcribe-worker", *args],
                 "python": ["/usr/bin/python3", "example.py", *args],
-                "node": [shutil.which("node"), "example.js", *args]}
+                "node": [shutil.which("node"), "example.js", *args],
+                "csharp": ["/usr/bin/mono", "example.exe", *args]}
     for language, command in runs.items():
         process = subprocess.run(
             [str(ROOT / "scripts/wine-run.sh")] * worker.windows + [str(c) for c in command],

@@ -12,6 +12,7 @@ EXPECTED = (
     b'{"end":20.01,"words":[]}\n'
     b'{"end":null,"words":[{"end":null,"start":10.400000005960464,'
     b'"text":"q\\"b\\\\s\\tt\\u0001 \xd0\x81\xd0\xb6 \xf0\x9f\x98\x80 a/b\\nz"}]}\n'
+    b'{"end":1e+16,"words":[{"end":0.00001,"start":1e-6,"text":"\xc3\xa9"}]}\n'
 )
 
 

@@ -1,5 +1,5 @@
 // record_writer [--after-stdin-ends]
-// Writes the ready record and three words records through the worker's record writer, stopping
+// Writes the ready record and four words records through the worker's record writer, stopping
 // at the first failed write with the worker's error line and status 1. With --after-stdin-ends
 // it first reads standard input to its end, so that a test can close standard output before
 // the first record.
@@ -28,7 +28,11 @@ tw::Status write_all() {
   }
   if (tw::Status s = tw::write_words_record(20.01, {}); !s) return s;
   std::string text = "q\"b\\s\tt\x01 \xD0\x81\xD0\xB6 \xF0\x9F\x98\x80 a/b\nz";
-  return tw::write_words_record(INF, {{text, 10.0 + static_cast<double>(0.4f), NaN}});
+  if (tw::Status s = tw::write_words_record(INF, {{text, 10.0 + static_cast<double>(0.4f), NaN}});
+      !s) {
+    return s;
+  }
+  return tw::write_words_record(1e16, {{"\xC3\xA9", 1e-6, 0.00001}});  // the exponent forms
 }
 
 int write_records(const std::vector<std::string>& arguments) {
