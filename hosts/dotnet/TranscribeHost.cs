@@ -217,9 +217,10 @@ namespace Transcription
         // How ProcessStartInfo.Arguments reaches the program differs: Windows (every runtime)
         // passes the line to the program, which splits it by the rules WindowsArguments follows;
         // .NET on Linux and macOS splits it by the same rules itself, but its ArgumentList
-        // (.NET Core 2.1+) passes each argument as it is; Mono on Linux and macOS splits it like
-        // a POSIX shell (quotes, backslashes), and ignores ArgumentList.
-        static readonly bool MonoOnUnix = !OnWindows && Type.GetType("Mono.Runtime") != null;
+        // (.NET Core 2.1+) passes each argument as it is; Mono's own class libraries (mscorlib,
+        // not .NET's System.Private.CoreLib, which .NET on Mono's runtime has too) split it on
+        // Linux and macOS like a POSIX shell (quotes, backslashes), and ignore ArgumentList.
+        static readonly bool MonoOnUnix = !OnWindows && typeof(object).Assembly.GetName().Name == "mscorlib";
         static readonly System.Reflection.PropertyInfo ArgumentList =
             typeof(ProcessStartInfo).GetProperty("ArgumentList");
 
