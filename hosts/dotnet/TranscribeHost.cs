@@ -325,16 +325,16 @@ namespace Transcription
     {
         internal static readonly UTF8Encoding Utf8 = new UTF8Encoding(false, false); // U+FFFD for bad bytes
 
-        // The duration probe: the worker's ffmpeg with the worker's own whitelists, so that it
-        // opens nothing the worker would not (no playlist, no URL, no device). "-i" without an
-        // output lists the input on standard error ("  Duration: 00:41:07.52, start: ...") and
-        // exits with 1.
-        static readonly string[] ProbeArguments = {
+        // The duration probe is the given ffmpeg with the worker's own whitelists for its decoder,
+        // so that it opens nothing the worker would not (no playlist, no URL, no device). "-i"
+        // without an output lists the input on standard error ("  Duration: 00:41:07.52, ...")
+        // and exits with 1.
+        static readonly string[] Whitelists = {
             "-format_whitelist", "mov,mp4,m4a,3gp,3g2,mj2,matroska,webm,avi,mpegts,flv,mp3,aac,wav,flac,ogg",
             "-codec_whitelist", "aac,aac_fixed,aac_latm,mp3,mp3float,mp2,mp2float,mp1,mp1float,opus,libopus," +
             "vorbis,libvorbis,flac,alac,ac3,ac3_fixed,eac3,dca,truehd,mlp,pcm_s16le,pcm_s16be,pcm_s24le," +
             "pcm_s24be,pcm_s32le,pcm_s32be,pcm_f32le,pcm_f32be,pcm_f64le,pcm_u8,pcm_alaw,pcm_mulaw",
-            "-protocol_whitelist", "file", "-nostdin", "-hide_banner", "-i" };
+            "-protocol_whitelist", "file" };
         static readonly Regex DurationLine = new Regex(@"^  Duration: (\d+):(\d\d):(\d\d(?:\.\d+)?)",
                                                        RegexOptions.Multiline | RegexOptions.CultureInvariant);
         const int ExitedGraceMs = 2000; // Windows: how long the output may outlive the worker
@@ -356,7 +356,7 @@ namespace Transcription
 
         readonly object probeGate = new object();
         Process probe;
-        bool probeStopped;
+        bool probeStarted, probeStopped;
         readonly Thread prober;
 
         readonly object finishGate = new object();
@@ -373,7 +373,7 @@ namespace Transcription
             reached = first;
             outputReader = Background(ReadOutput);
             errorReader = Background(ReadError);
-            if (IsRegularFile(media)) prober = Background(() => Probe(ffmpeg, media));
+            prober = Background(() => Probe(ffmpeg, media));
         }
 
         internal void Register(CancellationToken token)
@@ -587,18 +587,22 @@ namespace Transcription
             }
         }
 
+        // On its own thread, which the run's end does not wait for until the probe has started:
+        // on a stalled share even the look at the file waits as long as the share.
         void Probe(string ffmpeg, string media)
         {
+            if (!IsRegularFile(media)) return;
             Process process;
             lock (probeGate)
             {
                 if (probeStopped) return;
                 try
                 {
-                    process = Transcriber.Launch(ffmpeg, new List<string>(ProbeArguments) { media });
+                    process = Transcriber.Launch(ffmpeg, new List<string>(Whitelists) { "-nostdin", "-hide_banner", "-i", media });
                 }
                 catch (Win32Exception) { return; } // no ffmpeg there: no duration
                 probe = process;
+                probeStarted = true;
             }
             try
             {
@@ -623,18 +627,20 @@ namespace Transcription
             }
         }
 
-        void StopProbe()
+        /// <summary>Ends the probe, and keeps another from starting: whether one had started.</summary>
+        bool StopProbe()
         {
             lock (probeGate)
             {
                 probeStopped = true;
-                if (probe == null) return;
+                if (probe == null) return probeStarted;
                 try
                 {
                     probe.Kill(); // the probe starts no process of its own
                 }
                 catch (InvalidOperationException) { } // it has exited
                 catch (Win32Exception) { }            // it is exiting
+                return true;
             }
         }
 
@@ -666,8 +672,7 @@ namespace Transcription
                     status = worker.ExitCode;
                 }
                 catch (InvalidOperationException) { }
-                StopProbe(); // it ends with the run: a stalled share must not hold the end up
-                if (prober != null) prober.Join();
+                if (StopProbe()) prober.Join(); // it ends with the run, so it is gone with it
                 bool wasCancelled;
                 lock (gate) wasCancelled = cancelled;
                 registration.Dispose();
