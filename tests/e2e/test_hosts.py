@@ -1,7 +1,8 @@
-"""The reference hosts in hosts/ (Python, Node.js, C) run the worker through one table of
+"""The reference hosts in hosts/ (Python, Node.js, C, C#) run the worker through one table of
 scenarios. Each host is driven by a small program in tests/host_drivers/ that takes the same
-command line and writes the same lines (see host_driver.py); the C one is built by CMake, and
-under wine it is the only one (the Windows build's driver, a Win32 host of the Windows worker).
+command line and writes the same lines (see host_driver.py); the C and C# ones are built by CMake
+(C# with Mono's compiler, run with Mono on Linux only), and under wine the C one is the only one
+(the Windows build's driver, a Win32 host of the Windows worker).
 Every driver also asks each run for a record once more after its end, in every scenario.
 """
 import json
@@ -18,7 +19,7 @@ import pytest
 
 import expect
 from conftest import MARKER, ROOT, WorkerProcess
-from standin_process import start_program
+from standin_process import run_program, start_program
 
 DRIVERS = ROOT / "tests" / "host_drivers"
 
@@ -35,6 +36,8 @@ class Host:
             return ["/usr/bin/python3", str(DRIVERS / "host_driver.py"), *args]
         if self.name == "node":
             return ["node", str(DRIVERS / "host_driver.js"), *args]
+        if self.name == "dotnet":
+            return ["mono", str(w.build_dir.resolve() / "standins" / "host_driver_dotnet.exe"), *args]
         driver = w.build_dir.resolve() / "standins" / f"host_driver{'.exe' if w.windows else ''}"
         if w.windows:
             return [str(ROOT / "scripts/wine-run.sh"), str(driver), *args]
@@ -70,7 +73,7 @@ class Host:
 
 
 def hosts_for(platform):
-    return ["c"] if platform == "windows" else ["python", "node", "c"]
+    return ["c"] if platform == "windows" else ["python", "node", "c", "dotnet"]
 
 
 def pytest_generate_tests(metafunc):
@@ -116,7 +119,7 @@ def check_nothing_left(worker):
 
 
 def normal_file(host, tmp_path):
-    # The Python and Node hosts find the worker on PATH when not told where it is.
+    # The Python, Node and C# hosts find the worker on PATH when not told where it is.
     find = host.name != "c"
     path = f"{host.worker.build_dir}{os.pathsep}{os.environ['PATH']}"
     runs, status, _ = host.events("read", [media(host.worker, "speech-45s")],
@@ -270,14 +273,14 @@ def stopped_while_media_stalls(host, tmp_path):
 
 def ignored_sigchld(host, tmp_path):
     # The system reaps the worker of a host that ignores SIGCHLD, and its exit status is lost:
-    # Node's own handler keeps it, and the other hosts fail the run, with the worker's error
-    # text when it has one.
+    # the own handlers of Node and Mono keep it, and the other hosts fail the run, with the
+    # worker's error text when it has one.
     gone = tmp_path / "gone.wav"
     runs, _, _ = host.events("read", [media(host.worker, "hello-world"), gone],
                              ignore_sigchld=not host.worker.windows)
     missing = f"ffmpeg failed: {host.worker.native(gone)}: No such file or directory"
     assert runs[1][0] == {"record": {"ready": True}}
-    if host.name == "node" or host.worker.windows:
+    if host.name in ("node", "dotnet") or host.worker.windows:
         assert runs[0] == record_events(expected_records(host.worker, "hello-world")) + [done(host)]
         check_failed(host, runs[1][-1], missing)
         return
@@ -339,10 +342,39 @@ def stray_holds_the_pipes(host, tmp_path):
     host.worker.kill_all()  # the stray
 
 
+def every_record_form(host, tmp_path):
+    # The worker's record writer as the worker (the record_writer stand-in): escapes, non-ASCII
+    # text, null times and the exponent forms, read as written. The records come all at once,
+    # with the end of the output right behind them.
+    suffix = ".exe" if host.worker.windows else ""
+    written = run_program(host.worker, host.worker.build_dir / "standins" /
+                          f"record_writer{suffix}").stdout
+    runs, status, _ = host.events("read", [media(host.worker, "hello-world")],
+                                  worker_exe=host.worker.standin("record_writer"))
+    records = [json.loads(line) for line in written.decode().splitlines()]
+    assert runs == {0: record_events(records) + [done(host)]}
+    assert status == 0
+
+
+def odd_worker_path(host, tmp_path):
+    # The worker in a folder whose name holds a backslash, quotes, a dollar sign and non-ASCII
+    # letters (Mono on Linux made the backslash a slash).
+    if host.worker.windows:
+        pytest.skip("the Windows worker's libraries lie beside it, not behind a link")
+    folder = tmp_path / "a\\b 'c\" $d é"
+    folder.mkdir()
+    (folder / "transcribe-worker").symlink_to(host.worker.exe.resolve())
+    runs, status, _ = host.events("read", [media(host.worker, "hello-world")],
+                                  worker_exe=str(folder / "transcribe-worker"))
+    assert runs == {0: record_events(expected_records(host.worker, "hello-world")) + [done(host)]}
+    assert status == 0
+
+
 SCENARIOS = [normal_file, cancel_after_first_record, cancel_while_not_reading, missing_media,
              bad_model, flooded_standard_error, awkward_relative_path, four_runs_at_once,
              host_killed, pipeline_into_subtitles, stopped_while_media_stalls, ignored_sigchld,
-             bare_ffmpeg_name, playlist_not_followed, stray_holds_the_pipes]
+             bare_ffmpeg_name, playlist_not_followed, stray_holds_the_pipes, every_record_form,
+             odd_worker_path]
 
 
 @pytest.mark.parametrize("scenario", SCENARIOS, ids=lambda s: s.__name__)
@@ -351,15 +383,43 @@ def test_host(host, scenario, tmp_path):
 
 
 def test_duration_probes_have_the_workers_whitelists():
-    # The Python and Node hosts copy the worker's whitelists for their duration probe; a list
-    # the worker extends must not leave the probes behind, nor the other way round.
+    # The Python, Node and C# hosts copy the worker's whitelists for their duration probe; a
+    # list the worker extends must not leave the probes behind, nor the other way round.
     header = (ROOT / "src/core/audio/decoder_command.h").read_text()
     named = {name: "".join(re.findall(r'"([^"]*)"', value)) for name, value in
              re.findall(r"(\w+_WHITELIST) =(.*?);", header, re.DOTALL)}
     expected = ["-format_whitelist", named["FORMAT_WHITELIST"], "-codec_whitelist",
                 named["CODEC_WHITELIST"], "-protocol_whitelist", "file"]
     for host, start in [("python/transcribe_host.py", "_WHITELISTS = ["),
-                        ("node/transcribe-host.js", "const WHITELISTS = [")]:
+                        ("node/transcribe-host.js", "const WHITELISTS = ["),
+                        ("dotnet/TranscribeHost.cs", "string[] Whitelists = {")]:
         source = (ROOT / "hosts" / host).read_text()
-        block = source[source.index(start) + len(start):].split("]")[0]
+        block = re.split(r"[]}]", source[source.index(start) + len(start):])[0]
         assert "".join(re.findall(r"""["']([^"']*)["']""", block)) == "".join(expected), host
+
+
+# Arguments that a host's Windows quoting must bring through the worker's own splitting of its
+# command line unchanged (the table of tests/unit/windows_command_line_test.cpp), each between
+# two others and all at once, after each program path.
+TRICKY = ["", " ", "\t", '"', '""', "\\", "\\\\", '\\"', 'a\\\\"b', "a\\\\\\", "a b\\", "a b\\\\\\",
+          '"a b"', 'x"y z"', '" "', "-i", "--model", "a\nb", "a\vb c", "\n", "\u4e2d \u6587",
+          "\U0001F600\\", "C:\\Media Files\\clip (1).mp4", "\\\\server\\share\\", "  lead", "trail\t",
+          '\\" \\"', "'single'"]
+PROGRAMS = ["C:\\Program Files\\ffmpeg\\bin\\ffmpeg.exe", "ffmpeg.exe", "", "C:\\dir\\",
+            "Z:\\\u043c\u0435\u0434\u0438\u0430\\\U0001F600.exe"]
+
+
+def test_windows_quoting_of_the_csharp_host(worker):
+    # The command line Process.Start on Windows makes of the C# host's quoting, split by the
+    # worker's own code (the command_line_splitter stand-in).
+    if worker.windows:
+        pytest.skip("the C# host runs under Mono on Linux")
+    vectors = [[program, "before", argument, "after"] for program in PROGRAMS
+               for argument in TRICKY] + [[program, *TRICKY] for program in PROGRAMS]
+    standins = worker.build_dir / "standins"
+    lines = subprocess.run(["mono", str(standins / "host_driver_dotnet.exe"), "quote"],
+                           input="".join(json.dumps(v) + "\n" for v in vectors).encode(),
+                           capture_output=True, check=True).stdout
+    split = subprocess.run([str(standins / "command_line_splitter")], input=lines,
+                           capture_output=True, check=True).stdout
+    assert [json.loads(line) for line in split.decode().splitlines()] == vectors
