@@ -1,4 +1,4 @@
-"""Drives hosts/python/transcribe_host.py for tests/e2e/test_hosts.py; the Node and C drivers
+"""Drives hosts/python/transcribe_host.py for tests/e2e/test_hosts.py; the Node, C and C# drivers
 take the same command line and write the same lines:
 
     host_driver MODE WORKER MODEL FFMPEG MEDIA...
