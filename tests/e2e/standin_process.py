@@ -1,11 +1,12 @@
 """Stand-in programs started the way the worker fixture starts the worker: natively on Linux or
 under wine, in a session of their own and with the fixture's marker, so that the fixture's
-check for processes left behind covers them too."""
+check for processes left behind covers them too, and waited for as the worker is (a program
+they start may be the worker itself)."""
 import os
 import subprocess
 from pathlib import Path
 
-from conftest import MARKER, ROOT
+from conftest import MARKER, ROOT, WorkerProcess
 
 # ONNX Runtime prints this under wine, where there is no GPU or display.
 WINE_DXGI_LINE = b"Failed to create DXGI factory."
@@ -16,24 +17,25 @@ def standin_path(worker, name):
 
 
 def start_program(worker, program, args=(), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                  redirect=""):
+                  redirect="", cwd=None, env=None):
     """Starts `program` (a Linux path). `redirect` is a shell redirection applied to the
-    program, such as "<&-" to start it without a standard input at all."""
+    program, such as "<&-" to start it without a standard input at all; `env` adds to the
+    environment."""
     command = [str(program), *args]
     if worker.windows:
         command = [str(ROOT / "scripts/wine-run.sh"), *command]
     if redirect:
         command = ["/bin/sh", "-c", f'exec "$@" {redirect}', "sh", *command]
-    env = dict(os.environ)
-    env[MARKER] = worker.marker
-    process = subprocess.Popen(command, stdin=stdin, stdout=stdout, stderr=subprocess.PIPE,
-                               env=env, start_new_session=True)
+    full_env = dict(os.environ, **(env or {}))
+    full_env[MARKER] = worker.marker
+    process = WorkerProcess(command, stdin=stdin, stdout=stdout, stderr=subprocess.PIPE,
+                            env=full_env, cwd=cwd, start_new_session=True)
     worker.sessions.append(process.pid)
     return process
 
 
-def run_program(worker, program, args=(), timeout=120, redirect=""):
-    process = start_program(worker, program, args, redirect=redirect)
+def run_program(worker, program, args=(), timeout=120, redirect="", env=None):
+    process = start_program(worker, program, args, redirect=redirect, env=env)
     out, err = process.communicate(timeout=timeout)
     return subprocess.CompletedProcess(process.args, process.returncode, out, err)
 

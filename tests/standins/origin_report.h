@@ -1,16 +1,9 @@
 #pragma once
 // The body of the origin_check stand-ins: [--system-root VALUE | --no-system-root]
-// The option first sets or removes "SystemRoot" in the stand-in's own environment (wine fixes
-// the variable for a program started from Linux, so a test cannot set it from outside). Then
+// The option first sets or removes "SystemRoot" in the stand-in's own environment. Then
 // the ONNX Runtime module this process has loaded goes to standard output as one line (its
 // path, or "none"), and the origin check runs as the worker reports it: status 0, or the error
 // line and status 1.
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <cstdlib>
-#endif
-
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,24 +12,9 @@
 #include "core/platform/loaded_module.h"
 #include "core/platform/process_arguments.h"
 #include "core/platform/std_streams.h"
-#include "core/text/utf16.h"
+#include "system_root.h"
 #include "worker/entry.h"
 #include "worker/onnx_runtime_origin.h"
-
-// Sets "SystemRoot" to `value` (which may be empty), or removes it.
-inline void set_system_root(const std::optional<std::string>& value) {
-#ifdef _WIN32
-  std::u16string wide = tw::utf8_to_utf16(value.value_or(""));
-  SetEnvironmentVariableW(L"SystemRoot",
-                          value ? reinterpret_cast<const wchar_t*>(wide.c_str()) : nullptr);
-#else
-  if (value) {
-    setenv("SystemRoot", value->c_str(), 1);
-  } else {
-    unsetenv("SystemRoot");
-  }
-#endif
-}
 
 inline int report_onnx_runtime_origin(const std::vector<std::string>& arguments) {
   tw::install_process_guards();

@@ -9,6 +9,9 @@
 //   grandchild          sleeps for five minutes (what endless-tree starts)
 //   cwd                 writes its working directory and the value after "-i" to FILE after
 //                       its id, exit code 0
+//   in-job              exit code 0 when the process was inside a job object from its start
+//                       (always on POSIX, which has none); otherwise sleeps for five minutes,
+//                       so that a test finds it left behind
 // "behaviour:FILE" also writes this process's id (and the grandchild's) to FILE, one a line,
 // before anything else. The worker hands the value on as a path made absolute, so the
 // behaviour is the name after the last separator before the first colon (a drive's colon aside).
@@ -88,7 +91,17 @@ unsigned long own_id() {
 #endif
 }
 
-int run(const std::vector<std::string>& arguments) {
+// Whether this process is inside a job object. Asked before anything else the program does.
+bool started_in_a_job() {
+#ifdef _WIN32
+  BOOL in_job = FALSE;
+  return IsProcessInJob(GetCurrentProcess(), nullptr, &in_job) && in_job;
+#else
+  return true;
+#endif
+}
+
+int run(const std::vector<std::string>& arguments, bool in_a_job) {
   std::string input;
   for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
     if (arguments[i] == "-i") input = arguments[i + 1];
@@ -145,6 +158,10 @@ int run(const std::vector<std::string>& arguments) {
     id_file << std::string(directory.begin(), directory.end()) << "\n" << input << std::endl;
     return id_file ? 0 : 4;
   }
+  if (behaviour == "in-job") {
+    if (!in_a_job) std::this_thread::sleep_for(std::chrono::minutes(5));
+    return 0;
+  }
   if (behaviour == "grandchild") {
     std::this_thread::sleep_for(std::chrono::minutes(5));
     return 0;
@@ -157,6 +174,7 @@ int run(const std::vector<std::string>& arguments) {
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
+  const bool in_a_job = started_in_a_job();
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) {
     const int size = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
@@ -165,8 +183,10 @@ int wmain(int argc, wchar_t** argv) {
     text.resize(text.size() - 1);
     arguments.push_back(std::move(text));
   }
-  return run(arguments);
+  return run(arguments, in_a_job);
 }
 #else
-int main(int argc, char** argv) { return run(std::vector<std::string>(argv + 1, argv + argc)); }
+int main(int argc, char** argv) {
+  return run(std::vector<std::string>(argv + 1, argv + argc), started_in_a_job());
+}
 #endif

@@ -6,6 +6,8 @@
 //   pid                    write the own process id and a newline to standard output
 //   stdin                  read standard input to its end, write the byte count to standard output
 //   sleep SECONDS          sleep
+//   processes NAME         Windows: write how many processes run the program file NAME (case
+//                          ignored), as the system lists them, and a newline to standard output
 //   exit CODE              exit with CODE (the default is 0)
 
 #include <chrono>
@@ -20,6 +22,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// after windows.h
+#include <tlhelp32.h>
 #else
 #include <unistd.h>
 #endif
@@ -44,6 +48,21 @@ unsigned long own_id() {
   return static_cast<unsigned long>(getpid());
 #endif
 }
+
+#ifdef _WIN32
+int count_processes(const std::string& name) {
+  const std::wstring wide(name.begin(), name.end());  // ASCII names only
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  int count = 0;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+    count += _wcsicmp(entry.szExeFile, wide.c_str()) == 0;
+  CloseHandle(snapshot);
+  return count;
+}
+#endif
 
 int run(const std::vector<std::string>& args) {
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -71,6 +90,10 @@ int run(const std::vector<std::string>& args) {
       write(stdout, std::to_string(total));
     } else if (command == "sleep") {
       std::this_thread::sleep_for(std::chrono::seconds(std::atol(value.c_str()))), ++i;
+#ifdef _WIN32
+    } else if (command == "processes") {
+      write(stdout, std::to_string(count_processes(value)) + "\n"), ++i;
+#endif
     } else if (command == "exit") {
       return std::atoi(value.c_str());
     } else {

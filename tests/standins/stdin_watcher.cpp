@@ -1,4 +1,4 @@
-// stdin_watcher [--records] [DECODER ARGUMENT...]
+// stdin_watcher [--system-root VALUE] [--records | --starts] [DECODER ARGUMENT...]
 // Starts the worker's stdin watch and then sleeps far longer than any test waits; only the
 // watch can end it before that (with status 1). A run that sleeps to the end exits with 0.
 // With DECODER, that program is first started the way the audio thread starts ffmpeg and
@@ -7,6 +7,10 @@
 // With --records, a thread then writes records through the worker's record writer without a
 // pause, each saying whether the stop of the decoders had begun when it started:
 // {"stopping":false}.
+// --system-root first sets "SystemRoot" in the stand-in's own environment.
+// With --starts, DECODER is instead started, registered, waited for and released again and
+// again, with null standard handles, and "ready" follows its first start; nothing else happens
+// until the process is killed (a test kills it at chosen moments, to catch a start half done).
 #include <array>
 #include <chrono>
 #include <cstddef>
@@ -20,6 +24,7 @@
 #include "core/platform/std_streams.h"
 #include "core/tools/child_registry.h"
 #include "core/tools/tool_command.h"
+#include "system_root.h"
 #include "worker/entry.h"
 #include "worker/records.h"
 #include "worker/stdin_watch.h"
@@ -48,26 +53,50 @@ void await_first_line(tw::ChildProcess& decoder) {
   }
 }
 
+tw::ChildProcess start_or_exit(const std::vector<std::string>& arguments, tw::Stdio output) {
+  tw::ToolCommand command = tw::tool_command(arguments[0]);
+  command.arguments.assign(arguments.begin() + 1, arguments.end());
+  tw::Result<tw::ChildProcess> started =
+      tw::start_process(command, tw::Stdio::null_device, output, tw::Stdio::null_device);
+  if (!started) {
+    tw::write_stderr(tw::error_line(started.error()));
+    tw::exit_process(2);
+  }
+  return std::move(*started);
+}
+
+void write_ready() {
+  std::lock_guard<std::recursive_timed_mutex> hold(tw::stdout_lock());
+  (void)tw::write_stdout("ready\n");
+}
+
+[[noreturn]] void start_again_and_again(const std::vector<std::string>& arguments) {
+  for (bool first = true;; first = false) {
+    tw::ChildProcess decoder = start_or_exit(arguments, tw::Stdio::null_device);
+    tw::ChildGuard registration = tw::register_child(decoder.id());
+    if (first) write_ready();
+    (void)decoder.wait();
+  }
+}
+
 int watch(std::vector<std::string> arguments) {
   tw::install_process_guards();
+  if (arguments.size() > 1 && arguments[0] == "--system-root") {
+    set_system_root(arguments[1]);
+    arguments.erase(arguments.begin(), arguments.begin() + 2);
+  }
   const bool records = !arguments.empty() && arguments[0] == "--records";
   if (records) arguments.erase(arguments.begin());
+  if (arguments.size() > 1 && arguments[0] == "--starts") {
+    start_again_and_again({arguments.begin() + 1, arguments.end()});
+  }
   tw::ChildProcess decoder;
   tw::ChildGuard registration;
   if (!arguments.empty()) {
-    tw::ToolCommand command = tw::tool_command(arguments[0]);
-    command.arguments.assign(arguments.begin() + 1, arguments.end());
-    tw::Result<tw::ChildProcess> started =
-        tw::start_process(command, tw::Stdio::null_device, tw::Stdio::pipe, tw::Stdio::null_device);
-    if (!started) {
-      tw::write_stderr(tw::error_line(started.error()));
-      tw::exit_process(2);
-    }
-    decoder = std::move(*started);
+    decoder = start_or_exit(arguments, tw::Stdio::pipe);
     registration = tw::register_child(decoder.id());
     await_first_line(decoder);
-    std::lock_guard<std::recursive_timed_mutex> hold(tw::stdout_lock());
-    (void)tw::write_stdout("ready\n");
+    write_ready();
   }
   tw::start_stdin_watch();
   if (records) std::thread(write_records_forever).detach();

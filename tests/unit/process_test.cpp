@@ -184,6 +184,15 @@ TEST(Process, TerminateForcesTheEnd) {
   EXPECT_EQ(child.wait(), *code);
 }
 
+TEST(Process, WaitForExitGivesUpWhileTheChildRuns) {
+  ChildProcess child = start_piped(standin({"sleep", "60"}));
+  EXPECT_FALSE(child.wait_for_exit(std::chrono::milliseconds(20)));
+  child.terminate();
+  EXPECT_TRUE(child.wait_for_exit(std::chrono::minutes(2)));
+  EXPECT_NE(child.wait(), 0);  // at once
+  EXPECT_TRUE(child.wait_for_exit(std::chrono::milliseconds(0)));
+}
+
 TEST(Process, DestroyingAnUnwaitedChildEndsItsTree) {
   std::uint32_t child_id = 0;
   std::uint32_t grandchild_id = 0;

@@ -103,18 +103,16 @@ TEST(ToolCommand, ABareNameGetsNoWorkingDirectory) {
   EXPECT_EQ(command.working_directory, std::nullopt);
 }
 
-TEST(TaskkillPath, JoinsSystemRootWithOneSeparator) {
-  EXPECT_EQ(taskkill_path(std::nullopt), "C:\\Windows\\System32\\taskkill.exe");
-  EXPECT_EQ(taskkill_path("C:\\windows"), "C:\\windows\\System32\\taskkill.exe");
-  EXPECT_EQ(taskkill_path("D:\\Win\\"), "D:\\Win\\System32\\taskkill.exe");
-  EXPECT_EQ(taskkill_path("D:/Win/"), "D:/Win/System32\\taskkill.exe");
-  EXPECT_EQ(taskkill_path(""), "System32\\taskkill.exe");
+TEST(TaskkillPath, JoinsTheSystemDirectoryWithOneSeparator) {
+  EXPECT_EQ(taskkill_path("C:\\windows\\system32"), "C:\\windows\\system32\\taskkill.exe");
+  EXPECT_EQ(taskkill_path("D:\\Win\\System32\\"), "D:\\Win\\System32\\taskkill.exe");
+  EXPECT_EQ(taskkill_path("D:/Win/System32/"), "D:/Win/System32/taskkill.exe");
 }
 
 TEST(TaskkillCommand, OneRunCoversEveryIdInOrder) {
   const std::uint32_t ids[] = {4120, 77};
-  ToolCommand command = taskkill_command("C:\\windows", ids);
-  EXPECT_EQ(command.program, "C:\\windows\\System32\\taskkill.exe");
+  ToolCommand command = taskkill_command("C:\\windows\\system32", ids);
+  EXPECT_EQ(command.program, "C:\\windows\\system32\\taskkill.exe");
   EXPECT_EQ(command.arguments,
             (std::vector<std::string>{"/T", "/F", "/PID", "4120", "/PID", "77"}));
   EXPECT_EQ(command.creation_flags, CREATE_NO_WINDOW_FLAG);

@@ -9,6 +9,7 @@
 // also covers the worker being killed); start decoders from a thread that lives until the
 // decoder has been waited for. Grandchildren are not covered by that signal.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -71,6 +72,10 @@ class ChildProcess {
   // it gives 0.
   Result<int> wait();
 
+  // Waits at most `limit` for the process to exit: true when it has (wait() then gives its exit
+  // code at once), false while it still runs or when waiting failed.
+  bool wait_for_exit(std::chrono::milliseconds limit);
+
   // Forces the process itself (not its tree) to end: exit code 1 on Windows, SIGKILL on POSIX.
   // Does nothing once it has been waited for, or on POSIX once a wait has failed (its id may
   // have been reused); failures (it has already exited) are ignored.
@@ -100,9 +105,10 @@ Result<ChildProcess> start_process(const ProcessCommand& command, Stdio input, S
 
 // Ends the tree of a process started by start_process whose ChildProcess still exists:
 // TerminateJobObject on its job (Windows), SIGKILL to its process group (POSIX, only until it
-// has been waited for, since its id may be reused after that). Any other id is ignored.
-// Safe to call from any thread.
-void end_process_tree(std::uint32_t id);
+// has been waited for, since its id may be reused after that). Any other id is ignored. True
+// when the tree was ended (or was already gone), false for an id it does not hold or when the
+// system refused. Safe to call from any thread.
+bool end_process_tree(std::uint32_t id);
 
 // Lets a process start that is under way finish (for a bounded time) and blocks every later one,
 // for the rest of the process's life. Called on the way out: a Windows child is created

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <unordered_set>
 #include <vector>
 
@@ -268,11 +269,11 @@ Result<ChildProcess> start_process(const ProcessCommand& command, Stdio input, S
   return ProcessStarter::start(command, input, output, error);
 }
 
-void end_process_tree(std::uint32_t id) {
+bool end_process_tree(std::uint32_t id) {
   const pid_t pid = static_cast<pid_t>(id);
-  if (pid <= 0) return;
+  if (pid <= 0) return false;
   std::lock_guard guard(live_children().lock);
-  if (live_children().pids.contains(pid)) ::kill(-pid, SIGKILL);
+  return live_children().pids.contains(pid) && (::kill(-pid, SIGKILL) == 0 || errno == ESRCH);
 }
 
 Result<std::size_t> PipeReader::read(std::span<std::byte> buffer) {
@@ -326,6 +327,22 @@ Result<int> ChildProcess::wait() {
   exit_code_ = reap(pid);
   waited_ = true;
   return exit_code_;
+}
+
+bool ChildProcess::wait_for_exit(std::chrono::milliseconds limit) {
+  if (waited_ || id_ == 0) return true;
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    siginfo_t info{};
+    // WNOWAIT: the exit is only looked at; wait() reaps it under the lock, as always.
+    if (::waitid(P_PID, static_cast<id_t>(id_), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (info.si_pid != 0) return wait().has_value();
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 void ChildProcess::terminate() {

@@ -120,11 +120,14 @@ Status prepare_stdio(Stdio choice, DWORD standard_slot, OwnedHandle& child_end,
   fail_fast("unknown standard handle choice");
 }
 
+// Closing the job ends its processes; so does a crash in any of them (ffmpeg parses untrusted
+// media): it ends at once, never held up by Windows Error Reporting while the worker waits.
 Result<HANDLE> create_kill_on_close_job() {
   HANDLE job = CreateJobObjectW(nullptr, nullptr);  // not inheritable
   if (job == nullptr) return fail(last_os_error());
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  limits.BasicLimitInformation.LimitFlags =
+      JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
   if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
     Error error = last_os_error();
     CloseHandle(job);
@@ -133,31 +136,38 @@ Result<HANDLE> create_kill_on_close_job() {
   return job;
 }
 
-// Inheritance limited to the three standard handles: another child may be started at the same
-// time, and it must not receive this one's pipe ends.
-class InheritedHandleList {
+// What a child starts with besides its command: inheritance limited to the three standard
+// handles (another child may be started at the same time, and it must not receive this one's
+// pipe ends) and, where the system takes it (Windows 10 and Server 2016 on), its job, so that
+// it is inside the job from its first instruction.
+class StartAttributes {
  public:
-  Status init(std::array<HANDLE, 3>& handles) {
+  Status init(std::array<HANDLE, 3>& handles, HANDLE& job) {
     SIZE_T size = 0;
-    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    InitializeProcThreadAttributeList(nullptr, 2, 0, &size);
     storage_ = std::make_unique<std::byte[]>(size);
     auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.get());
-    if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) return fail(last_os_error());
+    if (!InitializeProcThreadAttributeList(list, 2, 0, &size)) return fail(last_os_error());
     list_ = list;
     if (!UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles.data(),
                                    handles.size() * sizeof(HANDLE), nullptr, nullptr)) {
       return fail(last_os_error());
     }
+    // Refused by older systems: the child is then started suspended and put in the job first.
+    job_listed_ = UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_JOB_LIST, &job,
+                                            sizeof(HANDLE), nullptr, nullptr);
     return {};
   }
-  ~InheritedHandleList() {
+  ~StartAttributes() {
     if (list_ != nullptr) DeleteProcThreadAttributeList(list_);
   }
   LPPROC_THREAD_ATTRIBUTE_LIST get() const { return list_; }
+  bool job_listed() const { return job_listed_; }
 
  private:
   std::unique_ptr<std::byte[]> storage_;
   LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+  bool job_listed_ = false;
 };
 
 }  // namespace
@@ -189,13 +199,15 @@ Result<ChildProcess> ProcessStarter::start(const ProcessCommand& command, Stdio 
       return fail(std::move(prepared.error()));
     }
   }
-  std::array<HANDLE, 3> inherited = {child_ends[0].get(), child_ends[1].get(), child_ends[2].get()};
-  InheritedHandleList handle_list;
-  if (Status listed = handle_list.init(inherited); !listed) return fail(std::move(listed.error()));
-
   Result<HANDLE> created_job = create_kill_on_close_job();
   if (!created_job) return fail(std::move(created_job.error()));
   OwnedHandle job(*created_job);
+  HANDLE job_handle = job.get();  // the attribute list points at it until the child exists
+
+  std::array<HANDLE, 3> inherited = {child_ends[0].get(), child_ends[1].get(), child_ends[2].get()};
+  StartAttributes attributes;
+  if (Status prepared = attributes.init(inherited, job_handle); !prepared)
+    return fail(std::move(prepared.error()));
 
   STARTUPINFOEXW startup{};
   startup.StartupInfo.cb = sizeof startup;
@@ -203,9 +215,11 @@ Result<ChildProcess> ProcessStarter::start(const ProcessCommand& command, Stdio 
   startup.StartupInfo.hStdInput = inherited[0];
   startup.StartupInfo.hStdOutput = inherited[1];
   startup.StartupInfo.hStdError = inherited[2];
-  startup.lpAttributeList = handle_list.get();
-  // Suspended until it is in its job, so that nothing it starts can escape the job.
-  const DWORD flags = command.creation_flags | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT |
+  startup.lpAttributeList = attributes.get();
+  // Outside a job only while suspended, so that nothing it starts can escape the job. A worker
+  // killed in that moment (by its host) leaves it suspended for ever: hence the job attribute.
+  const DWORD suspended = attributes.job_listed() ? 0 : CREATE_SUSPENDED;
+  const DWORD flags = command.creation_flags | suspended | EXTENDED_STARTUPINFO_PRESENT |
                       CREATE_UNICODE_ENVIRONMENT;
   PROCESS_INFORMATION info{};
   if (!CreateProcessW(program.c_str(), mutable_line.data(), nullptr, nullptr, TRUE, flags, nullptr,
@@ -217,7 +231,7 @@ Result<ChildProcess> ProcessStarter::start(const ProcessCommand& command, Stdio 
   OwnedHandle thread(info.hThread);
   for (OwnedHandle& end : child_ends) end.reset();  // the child has its copies
 
-  if (!AssignProcessToJobObject(job.get(), process.get())) {
+  if (!attributes.job_listed() && !AssignProcessToJobObject(job.get(), process.get())) {
     Error failure = last_os_error();
     TerminateProcess(process.get(), 1);
     WaitForSingleObject(process.get(), INFINITE);
@@ -230,7 +244,7 @@ Result<ChildProcess> ProcessStarter::start(const ProcessCommand& command, Stdio 
   ChildProcess child;
   child.id_ = info.dwProcessId;
   child.handle_ = as_value(process.release());
-  if (ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+  if (suspended != 0 && ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
     Error failure = last_os_error();
     return fail(std::move(failure));  // `child` ends the job and its process on the way out
   }
@@ -248,10 +262,10 @@ Result<ChildProcess> start_process(const ProcessCommand& command, Stdio input, S
   return ProcessStarter::start(command, input, output, error);
 }
 
-void end_process_tree(std::uint32_t id) {
+bool end_process_tree(std::uint32_t id) {
   std::lock_guard guard(jobs().lock);
   auto entry = jobs().by_id.find(id);
-  if (entry != jobs().by_id.end()) TerminateJobObject(entry->second, 1);
+  return entry != jobs().by_id.end() && TerminateJobObject(entry->second, 1);
 }
 
 Result<std::size_t> PipeReader::read(std::span<std::byte> buffer) {
@@ -313,6 +327,15 @@ Result<int> ChildProcess::wait() {
   exit_code_ = static_cast<int>(code);
   waited_ = true;
   return exit_code_;
+}
+
+bool ChildProcess::wait_for_exit(std::chrono::milliseconds limit) {
+  if (waited_ || handle_ == -1) return true;
+  const DWORD milliseconds =
+      static_cast<DWORD>(std::min<std::int64_t>(limit.count(), MAXDWORD - 1));
+  if (WaitForSingleObject(as_handle(handle_), milliseconds) != WAIT_OBJECT_0) return false;
+  Result<int> code = wait();  // returns at once
+  return code.has_value();
 }
 
 void ChildProcess::terminate() {

@@ -9,4 +9,7 @@ unsigned logical_processor_count() {
   return count > 0 ? static_cast<unsigned>(count) : 0;
 }
 
+std::optional<std::string> windows_directory() { return std::nullopt; }
+std::optional<std::string> system_directory() { return std::nullopt; }
+
 }  // namespace tw

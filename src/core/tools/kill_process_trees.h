@@ -9,11 +9,10 @@ namespace tw {
 
 class ChildProcess;
 
-// Ends the processes with these ids and everything they started. Windows: one run of
-// taskkill.exe /T /F with a /PID per id, waited for, then the job object of each id started by
-// this worker is ended as well (wine's taskkill has no /T, and the real one misses children
-// whose parent has already exited). POSIX: SIGKILL to the process group of each id started by
-// this worker. An empty list does nothing.
+// Ends the processes with these ids and everything they started. Windows: the job object of
+// each id started by this worker; for any other id, one run of taskkill.exe /T /F with a /PID
+// per id from the system directory, waited for at most a few seconds. POSIX: SIGKILL to the
+// process group of each id started by this worker. An empty list does nothing.
 void kill_process_trees(std::span<const std::uint32_t> ids);
 
 // After a failure: ends the decoder's tree, forces the decoder itself to end and waits for it.

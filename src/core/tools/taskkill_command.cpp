@@ -2,21 +2,16 @@
 
 namespace tw {
 
-namespace {
-constexpr std::string_view DEFAULT_SYSTEM_ROOT = "C:\\Windows";
-constexpr std::string_view TASKKILL_IN_SYSTEM_ROOT = "System32\\taskkill.exe";
-}  // namespace
-
-std::string taskkill_path(const std::optional<std::string>& system_root) {
-  std::string path = system_root ? *system_root : std::string(DEFAULT_SYSTEM_ROOT);
+std::string taskkill_path(std::string_view system_directory) {
+  std::string path(system_directory);
   if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
-  path += TASKKILL_IN_SYSTEM_ROOT;
+  path += "taskkill.exe";
   return path;
 }
 
-ToolCommand taskkill_command(const std::optional<std::string>& system_root,
+ToolCommand taskkill_command(std::string_view system_directory,
                              std::span<const std::uint32_t> ids) {
-  ToolCommand command = tool_command(taskkill_path(system_root));
+  ToolCommand command = tool_command(taskkill_path(system_directory));
   command.arguments = {"/T", "/F"};
   for (std::uint32_t id : ids) {
     command.arguments.push_back("/PID");

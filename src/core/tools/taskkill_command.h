@@ -3,7 +3,6 @@
 // platforms test it.
 
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -12,13 +11,11 @@
 
 namespace tw {
 
-// `system_root` (the "SystemRoot" variable; "C:\Windows" when unset) joined with
-// "System32\taskkill.exe": one separator between them unless it already ends in one; an empty
-// value gives the relative "System32\taskkill.exe".
-std::string taskkill_path(const std::optional<std::string>& system_root);
+// taskkill.exe in `system_directory` (the system's own, not one named by the environment):
+// one separator between them unless the directory already ends in one.
+std::string taskkill_path(std::string_view system_directory);
 
 // tool_command of that path with the arguments "/T" "/F" and "/PID" <id> for each id in order.
-ToolCommand taskkill_command(const std::optional<std::string>& system_root,
-                             std::span<const std::uint32_t> ids);
+ToolCommand taskkill_command(std::string_view system_directory, std::span<const std::uint32_t> ids);
 
 }  // namespace tw
