@@ -12,6 +12,7 @@ import pytest
 
 import expect
 from expect import READY, piece_records, words_record
+from standin_process import run_program
 
 FLAG = "--exit-on-stdin-close"
 
@@ -168,3 +169,18 @@ def test_worker_mode_decodes_on_several_threads(worker, processors_env):
     single = threads_while_decoding(worker, processors_env(2))
     several = threads_while_decoding(worker, processors_env(26))
     assert several >= single + 6
+
+
+@pytest.mark.parametrize("mode", ["message-stdin", "nowait-stdin", "nowait-stdout"])
+def test_windows_pipes_of_other_modes_carry_a_whole_run(worker, mode):
+    # A Win32 host gives the worker a message-mode standard input with messages longer than one
+    # read, or a non-blocking pipe (an MSYS or Cygwin shell's) as standard input that stays
+    # empty or as standard output that is often full: none of them is the host going away.
+    if not worker.windows:
+        pytest.skip("pipe modes of Windows")
+    host = worker.build_dir / "standins" / "pipe_host_win32.exe"
+    args = worker_args(worker, media_path(worker, "hello-world"), FLAG)
+    result = run_program(worker, host, [mode, worker.native(worker.exe), *args])
+    assert expect.worker_stderr(worker, result.stderr) == b""
+    assert result.stdout == expected_stdout(worker, "hello-world")
+    assert result.returncode == 0

@@ -1,14 +1,22 @@
-// What the worker takes from Windows itself rather than from its host: Windows' own folders.
+// What the worker takes from Windows itself rather than from its host: the error mode set at
+// start-up, and Windows' own folders.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include "core/platform/fail_fast.h"
 #include "core/platform/paths.h"
 #include "core/platform/system_info.h"
 #include "core/tools/taskkill_command.h"
 
 namespace tw {
 namespace {
+
+TEST(ProcessGuards, TurnOffCrashAndCriticalErrorDialogs) {
+  install_process_guards();
+  const UINT wanted = SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX;
+  EXPECT_EQ(GetErrorMode() & wanted, wanted);
+}
 
 TEST(SystemInfo, WindowsFoldersComeFromTheSystemNotFromSystemRoot) {
   wchar_t saved[MAX_PATH] = {};

@@ -65,6 +65,17 @@ TEST(Utf8ToUtf16, ReplacesEachMaximalInvalidSubpart) {
   }
 }
 
+TEST(Utf16PieceLength, NeverEndsBetweenTheHalvesOfAPair) {
+  const std::u16string text = u"ab\U0001F600c";  // a, b, high, low, c
+  EXPECT_EQ(utf16_piece_length(text, 8), 5u);
+  EXPECT_EQ(utf16_piece_length(text, 5), 5u);
+  EXPECT_EQ(utf16_piece_length(text, 4), 4u);
+  EXPECT_EQ(utf16_piece_length(text, 3), 2u);  // the pair goes whole into the next piece
+  EXPECT_EQ(utf16_piece_length(text, 2), 2u);
+  EXPECT_EQ(utf16_piece_length(text.substr(2), 1), 1u);  // no room for the pair: split it
+  EXPECT_EQ(utf16_piece_length(std::u16string{0xD83D, 0xD83D, u'x'}, 1), 1u);  // unpaired
+}
+
 TEST(Text, EveryScalarValueRoundTrips) {
   for (char32_t cp = 0; cp <= 0x10FFFF; ++cp) {
     if (cp >= 0xD800 && cp <= 0xDFFF) continue;

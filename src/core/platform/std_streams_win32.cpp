@@ -1,44 +1,75 @@
 #include <windows.h>
 
+#include <algorithm>
+
 #include "core/platform/empty_reads.h"
 #include "core/platform/os_error.h"
 #include "core/platform/pipe_writer_win32.h"
 #include "core/platform/process.h"
+#include "core/platform/std_handles_win32.h"
 #include "core/platform/std_streams.h"
 #include "core/text/utf16.h"
 
 namespace tw {
 namespace {
 
+constexpr std::size_t CONSOLE_PIECE_UNITS = 8192;  // UTF-16 units per WriteConsoleW
+constexpr std::size_t MAX_WRITE_BYTES = 0x40000000;
+
 bool is_missing(HANDLE handle) { return handle == nullptr || handle == INVALID_HANDLE_VALUE; }
 
-// A console takes text, not bytes: the UTF-8 record goes in as UTF-16.
-Status write_console(HANDLE console, std::string_view bytes) {
-  std::u16string text = utf8_to_utf16(bytes);
-  const wchar_t* data = reinterpret_cast<const wchar_t*>(text.data());
-  std::size_t left = text.size();
-  while (left > 0) {
-    DWORD chunk = left > 8192 ? 8192 : static_cast<DWORD>(left);
-    DWORD written = 0;
-    if (!WriteConsoleW(console, data, chunk, &written, nullptr)) return fail(last_os_error());
-    if (written == 0) return fail("failed to write the buffered data");
-    data += written;
-    left -= written;
-  }
-  return {};
+}  // namespace
+
+bool is_console(HANDLE handle) {
+  DWORD mode = 0;
+  return GetConsoleMode(handle, &mode) != 0;
 }
 
-}  // namespace
+bool write_console_text(HANDLE console, std::string_view text) {
+  const std::u16string wide = utf8_to_utf16(text);
+  std::u16string_view left = wide;
+  while (!left.empty()) {
+    const std::size_t piece = utf16_piece_length(left, CONSOLE_PIECE_UNITS);
+    DWORD written = 0;
+    if (!WriteConsoleW(console, left.data(), static_cast<DWORD>(piece), &written, nullptr)) {
+      return false;
+    }
+    if (written == 0) {
+      SetLastError(ERROR_SUCCESS);
+      return false;
+    }
+    left.remove_prefix(std::min<std::size_t>(written, left.size()));
+  }
+  return true;
+}
+
+BOOL write_some(HANDLE handle, std::string_view bytes, DWORD& written) {
+  const DWORD whole = static_cast<DWORD>(std::min(bytes.size(), MAX_WRITE_BYTES));
+  const bool pipe = GetFileType(handle) == FILE_TYPE_PIPE;
+  for (DWORD part = whole;;) {
+    written = 0;
+    if (!WriteFile(handle, bytes.data(), part, &written, nullptr)) return FALSE;
+    if (written > 0 || !pipe || whole == 0) return TRUE;
+    if (part > 1) {
+      part /= 2;  // too much for the room left
+    } else {
+      Sleep(IDLE_PIPE_WAIT_MS);  // full: the reader has to take something first
+      part = whole;
+    }
+  }
+}
 
 Status write_stdout(std::string_view bytes) {
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   if (is_missing(out)) return {};  // no standard output at all: the bytes are discarded
-  DWORD mode = 0;
-  if (GetConsoleMode(out, &mode)) return write_console(out, bytes);
+  if (is_console(out)) {
+    if (write_console_text(out, bytes)) return {};
+    if (GetLastError() == ERROR_SUCCESS) return fail("failed to write the buffered data");
+    return fail(last_os_error());
+  }
   while (!bytes.empty()) {
-    DWORD chunk = bytes.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(bytes.size());
     DWORD written = 0;
-    if (!WriteFile(out, bytes.data(), chunk, &written, nullptr)) {
+    if (!write_some(out, bytes, written)) {
       if (GetLastError() == ERROR_INVALID_HANDLE) return {};
       return fail(last_os_error());
     }
@@ -54,17 +85,13 @@ void write_stderr(std::string_view bytes) {
   std::lock_guard<std::mutex> hold(lock);
   HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
   if (is_missing(err)) return;
-  DWORD mode = 0;
-  if (GetConsoleMode(err, &mode)) {
-    (void)write_console(err, bytes);
+  if (is_console(err)) {
+    (void)write_console_text(err, bytes);
     return;
   }
   while (!bytes.empty()) {
     DWORD written = 0;
-    if (!WriteFile(err, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written == 0) {
-      return;
-    }
+    if (!write_some(err, bytes, written) || written == 0) return;
     bytes.remove_prefix(written);
   }
 }
@@ -77,17 +104,26 @@ std::size_t read_stdin(std::span<char> buffer) {
 Result<std::size_t> read_stdin_or_error(std::span<char> buffer) {
   HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
   if (is_missing(in)) return 0;
+  const bool pipe = GetFileType(in) == FILE_TYPE_PIPE;
   bool broken_pipe = false;  // the host closed its end: the end of the input
   const auto read_once = [&]() -> Result<std::size_t> {
-    DWORD got = 0;
-    if (!ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
-      broken_pipe = GetLastError() == ERROR_BROKEN_PIPE;
-      return fail(last_os_error());
+    for (;;) {
+      DWORD got = 0;
+      if (ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return got;
+      const DWORD code = GetLastError();
+      // A message-mode pipe with a message longer than the buffer: the rest follows.
+      if (code == ERROR_MORE_DATA) return got;
+      // An empty pipe in non-blocking mode whose writer is still there: wait for data.
+      if (code == ERROR_NO_DATA && pipe && !pipe_writer_gone(in)) {
+        Sleep(IDLE_PIPE_WAIT_MS);
+        continue;
+      }
+      broken_pipe = code == ERROR_BROKEN_PIPE;
+      return fail(os_error(static_cast<int>(code)));
     }
-    return static_cast<std::size_t>(got);
   };
-  Result<std::size_t> got = read_past_empty_writes(GetFileType(in) == FILE_TYPE_PIPE, read_once,
-                                                   [&] { return pipe_writer_gone(in); });
+  Result<std::size_t> got =
+      read_past_empty_writes(pipe, read_once, [&] { return pipe_writer_gone(in); });
   if (!got && broken_pipe) return 0;
   return got;
 }

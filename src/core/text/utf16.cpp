@@ -53,4 +53,10 @@ std::u16string utf8_to_utf16(std::string_view text) {
   return out;
 }
 
+std::size_t utf16_piece_length(std::u16string_view text, std::size_t limit) {
+  if (text.size() <= limit) return text.size();
+  const bool splits_a_pair = is_high_surrogate(text[limit - 1]) && is_low_surrogate(text[limit]);
+  return splits_a_pair && limit > 1 ? limit - 1 : limit;
+}
+
 }  // namespace tw
