@@ -1,27 +1,51 @@
 #include "worker/onnx_runtime_origin.h"
 
-#include "core/platform/environment.h"
+#include <algorithm>
+
 #include "core/platform/loaded_module.h"
+#include "core/platform/system_info.h"
 #include "core/platform/unicode_lower.h"
 
 namespace tw {
 namespace {
 
-constexpr const char* DEFAULT_WINDOWS_DIRECTORY = "C:\\Windows";
+constexpr std::string_view SEPARATORS = "\\/";
+
+// Everything before the last separator, lower-cased, with one kind of separator.
+std::string folder_of(std::string_view path) {
+  const std::size_t separator = path.find_last_of(SEPARATORS);
+  std::string folder = unicode_lower(
+      separator == std::string_view::npos ? std::string_view() : path.substr(0, separator));
+  std::replace(folder.begin(), folder.end(), '/', '\\');
+  return folder;
+}
+
+bool is_inside(std::string_view path, std::string_view folder) {
+  const std::string lower_path = unicode_lower(path);
+  std::string lower_folder = unicode_lower(folder);
+  while (!lower_folder.empty() && SEPARATORS.find(lower_folder.back()) != std::string::npos) {
+    lower_folder.pop_back();
+  }
+  return !lower_folder.empty() && lower_path.starts_with(lower_folder) &&
+         lower_path.size() > lower_folder.size() &&
+         SEPARATORS.find(lower_path[lower_folder.size()]) != std::string::npos;
+}
 
 }  // namespace
 
 Status check_onnx_runtime_origin() {
-  return check_onnx_runtime_path(onnx_runtime_module_path(), environment_variable("SystemRoot"));
+  return check_onnx_runtime_path(onnx_runtime_module_path(), program_path(), windows_directory());
 }
 
 Status check_onnx_runtime_path(const std::optional<std::string>& module_path,
-                               const std::optional<std::string>& system_root) {
-  if (!module_path) return {};
-  std::string module = unicode_lower(*module_path);
-  std::string windows = unicode_lower(system_root.value_or(DEFAULT_WINDOWS_DIRECTORY));
-  if (!module.starts_with(windows)) return {};
-  return fail("Windows' own ONNX Runtime (" + module + ") was loaded instead of the GPU add-on's");
+                               std::string_view program_path,
+                               const std::optional<std::string>& windows_directory) {
+  if (!module_path || module_path->empty() || program_path.empty()) return {};
+  if (folder_of(*module_path) == folder_of(program_path)) return {};
+  const std::string whose = windows_directory && is_inside(*module_path, *windows_directory)
+                                ? "Windows' own ONNX Runtime ("
+                                : "ONNX Runtime from another folder (";
+  return fail(whose + *module_path + ") was loaded instead of the one beside the worker");
 }
 
 }  // namespace tw

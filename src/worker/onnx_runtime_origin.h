@@ -1,28 +1,31 @@
 #pragma once
-// A GPU run needs the GPU add-on's ONNX Runtime; Windows carries a module of the same name in
-// its own directory, and that one may have been loaded instead. The check refuses a run whose
-// loaded ONNX Runtime lives under the Windows directory.
+// The speech library works only with the ONNX Runtime it was built with, which ships beside
+// the worker. When that copy is missing, Windows loads another module of the same name: an older
+// one in its own directory (Windows ML ships one with many Windows 10 and 11 machines) or one on
+// PATH, and the library then crashes on its first call. The check refuses a run, whatever the
+// provider, whose loaded ONNX Runtime does not come from the worker's own folder.
 //
-// Both paths are lower-cased with the full Unicode mapping and compared as plain byte
-// prefixes: no separator or component check, no normalisation. The Windows directory is the
-// "SystemRoot" variable when it is set and valid Unicode, else "C:\Windows". The same rule
-// applies unchanged on Linux, where the module is libonnxruntime.so: there the check passes
-// unless "SystemRoot" is set to a prefix of the module's path (an empty value is a prefix of
-// every path).
+// The folders are compared after lower-casing both with the full Unicode mapping (Windows
+// compares names without case; the case of the folder follows how the program was started).
+// The same rule applies on Linux, where the module is libonnxruntime.so.
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/error.h"
 
 namespace tw {
 
-// The check for this process: its loaded ONNX Runtime module and its environment.
+// The check for this process: its loaded ONNX Runtime module, its program file and the
+// system's Windows directory.
 Status check_onnx_runtime_origin();
 
-// The judgement on given facts: `module_path` is nothing when no ONNX Runtime is loaded,
-// `system_root` nothing when "SystemRoot" is not set or not valid Unicode.
+// The judgement on given facts: `module_path` is nothing when no ONNX Runtime is loaded;
+// `program_path` is the worker's program file; `windows_directory` (nothing off Windows) only
+// chooses the message. An empty module or program path (unreadable) passes.
 Status check_onnx_runtime_path(const std::optional<std::string>& module_path,
-                               const std::optional<std::string>& system_root);
+                               std::string_view program_path,
+                               const std::optional<std::string>& windows_directory);
 
 }  // namespace tw

@@ -26,13 +26,8 @@ struct AudioResult {
   std::optional<Status> status;
 };
 
-Result<DecodePlan> size_decoding(const RunOptions& options) {
-  const bool use_cuda = options.provider == Provider::cuda;
-  if (use_cuda) {
-    if (Status origin = check_onnx_runtime_origin(); !origin)
-      return fail(std::move(origin.error()));
-    return plan_decoding(true, 0, options.batch);
-  }
+DecodePlan size_decoding(const RunOptions& options) {
+  if (options.provider == Provider::cuda) return plan_decoding(true, 0, options.batch);
   return plan_decoding(false, logical_processor_count(), options.batch);
 }
 
@@ -46,11 +41,11 @@ Status run(std::span<const std::string> arguments) {
 
   if (options.exit_on_stdin_close) start_stdin_watch();
 
-  Result<DecodePlan> plan = size_decoding(options);
-  if (!plan) return fail(std::move(plan.error()));
+  if (Status origin = check_onnx_runtime_origin(); !origin) return origin;
+  const DecodePlan plan = size_decoding(options);
 
   Result<Recognizer> recognizer =
-      create_recognizer(options.model, options.provider == Provider::cuda, *plan);
+      create_recognizer(options.model, options.provider == Provider::cuda, plan);
   if (!recognizer) return fail(std::move(recognizer.error()));
 
   if (Status ready = write_ready_record(); !ready) return ready;

@@ -201,12 +201,19 @@ def test_file_size_limit_is_a_write_error(worker, tmp_path, program, args):
     assert (result.stderr, result.returncode) == (error, 1)
 
 
-# --- The ONNX Runtime origin check of cuda runs --------------------------------------------------
+# --- The ONNX Runtime origin check -------------------------------------------------------------
+
+RUNTIME = {"windows": "onnxruntime.dll", "linux": "libonnxruntime.so"}
+SPEECH_LIBRARY = {"windows": "sherpa-onnx-c-api.dll", "linux": "libsherpa-onnx-c-api.so"}
 
 
-def refused_runtime_line(path):
-    return (f"error: Windows' own ONNX Runtime ({path}) was loaded instead of the GPU add-on's\n"
-            .encode())
+def check_refused(result, worker, whose, path):
+    """The origin check's error line, compared without case (wine's case follows how a program
+    was started), nothing on standard output, status 1."""
+    line = f"error: {whose} ({path}) was loaded instead of the one beside the worker\n"
+    assert expect.worker_stderr(worker, result.stderr).decode().lower() == line.lower()
+    assert result.stdout == b""
+    assert result.returncode == 1
 
 
 def loaded_runtime_path(worker):
@@ -214,43 +221,36 @@ def loaded_runtime_path(worker):
     return str((worker.build_dir / "libonnxruntime.so").resolve())
 
 
+def worker_without_runtime(worker, tmp_path):
+    """A copy of the worker with the speech library but without ONNX Runtime in its folder."""
+    folder = tmp_path / "worker"
+    folder.mkdir()
+    shutil.copy(worker.exe, folder)
+    shutil.copy(worker.build_dir / SPEECH_LIBRARY[worker.platform], folder)
+    return folder / worker.exe.name
+
+
+@pytest.mark.parametrize("provider", ["cpu", "cuda"])
 @pytest.mark.parametrize("system_root", ["build", "BUILD", ""])
-def test_cuda_refused_when_the_runtime_lies_under_system_root(worker, system_root):
-    # On Linux the check compares the loaded libonnxruntime.so with SystemRoot the same way:
-    # lower-cased on both sides, a plain prefix (an empty one matches everything).
+def test_system_root_has_no_say_in_the_origin_check(worker, provider, system_root):
+    # It used to be compared with the runtime's path as a plain prefix (an empty one matching
+    # everything). The library has no GPU support here and says once that it falls back to the
+    # cpu; the run is complete.
     if worker.windows:
-        pytest.skip("SystemRoot is wine's own under wine; see the system32 test")
+        pytest.skip("SystemRoot is wine's own under wine; see the origin_check stand-in")
     runtime = loaded_runtime_path(worker)
     root = {"build": os.path.dirname(runtime), "BUILD": os.path.dirname(runtime).upper(),
             "": ""}[system_root]
-    result = run_worker(worker, hello_world(worker), "--provider", "cuda",
+    result = run_worker(worker, hello_world(worker), "--provider", provider,
                         env={"SystemRoot": root})
-    check_failure(result, worker, b"", refused_runtime_line(runtime.lower()))
-
-
-def test_cuda_accepted_when_the_runtime_lies_elsewhere(worker):
-    # SystemRoot unset on Linux (c:\windows then), the add-on's directory under wine. The library
-    # has no GPU support here and says once that it falls back to the cpu; the run is complete.
-    assert worker.windows or "SystemRoot" not in os.environ
-    result = run_worker(worker, hello_world(worker), "--provider", "cuda")
-    assert expect.worker_stderr(worker, result.stderr, cpu_fallback=True) == b""
+    assert expect.worker_stderr(worker, result.stderr, cpu_fallback=provider == "cuda") == b""
     document = expect.load_expected(worker.test_data, "hello-world")
     assert result.stdout == READY + piece_records(document["pieces"])
     assert result.returncode == 0
 
 
-def test_cpu_run_makes_no_origin_check(worker):
-    if worker.windows:
-        pytest.skip("SystemRoot is wine's own under wine")
-    root = os.path.dirname(loaded_runtime_path(worker))
-    result = run_worker(worker, hello_world(worker), "--provider", "cpu", env={"SystemRoot": root})
-    document = expect.load_expected(worker.test_data, "hello-world")
-    assert expect.worker_stderr(worker, result.stderr) == b""
-    assert result.stdout == READY + piece_records(document["pieces"])
-    assert result.returncode == 0
-
-
-def test_cuda_refused_with_the_runtime_of_system32_under_wine(worker, tmp_path):
+@pytest.mark.parametrize("provider", ["cpu", "cuda"])
+def test_refused_with_the_runtime_of_system32_under_wine(worker, tmp_path, provider):
     # The worker alone with the speech library in a directory of its own, and onnxruntime.dll only
     # in the prefix's system32: the loader takes that one, which the check refuses.
     if not worker.windows:
@@ -258,13 +258,36 @@ def test_cuda_refused_with_the_runtime_of_system32_under_wine(worker, tmp_path):
     prefix = os.environ.get("WINEPREFIX") or str(expect.ROOT / "build" / "wine-prefix")
     system32_runtime = os.path.join(prefix, "drive_c", "windows", "system32", "onnxruntime.dll")
     assert not os.path.exists(system32_runtime), "a runtime is already in the prefix's system32"
-    shutil.copy(worker.exe, tmp_path)
-    shutil.copy(worker.build_dir / "sherpa-onnx-c-api.dll", tmp_path)
-    worker.exe = tmp_path / worker.exe.name
+    worker.exe = worker_without_runtime(worker, tmp_path)
     try:
         shutil.copy(worker.build_dir / "onnxruntime.dll", system32_runtime)
-        result = run_worker(worker, hello_world(worker), "--provider", "cuda")
+        result = run_worker(worker, hello_world(worker), "--provider", provider)
     finally:
         os.remove(system32_runtime)
-    check_failure(result, worker, b"",
-                  refused_runtime_line("c:\\windows\\system32\\onnxruntime.dll"))
+    # The path as wine reports it, in the case of its own choosing.
+    check_refused(result, worker, "Windows' own ONNX Runtime",
+                  "c:\\windows\\system32\\onnxruntime.dll")
+
+
+@pytest.mark.parametrize("provider, where", [("cpu", "search path"), ("cuda", "search path"),
+                                             ("cpu", "current directory")])
+def test_refused_with_a_runtime_from_another_folder(worker, tmp_path, provider, where):
+    # The worker's folder without the runtime, a copy on the library search path (PATH under
+    # Windows) or in the host's current directory: the speech library would call into a runtime
+    # it was not built with.
+    if where == "current directory" and not worker.windows:
+        pytest.skip("only Windows looks for libraries in the current directory")
+    worker.exe = worker_without_runtime(worker, tmp_path)
+    elsewhere = tmp_path / "elsewhere"
+    elsewhere.mkdir()
+    shutil.copy(worker.build_dir / RUNTIME[worker.platform], elsewhere)
+    search = {"WINEPATH": worker.native(elsewhere)} if worker.windows else {
+        "LD_LIBRARY_PATH": str(elsewhere)}
+    args = ["--model", worker.native(worker.test_data / "models" / "tone"), "--ffmpeg",
+            worker.ffmpeg, "--provider", provider, worker.native(hello_world(worker))]
+    if where == "search path":
+        result = worker.run(args, env=search, timeout=240)
+    else:
+        result = worker.run(args, cwd=elsewhere, timeout=240)
+    check_refused(result, worker, "ONNX Runtime from another folder",
+                  worker.native(elsewhere / RUNTIME[worker.platform]))

@@ -8,74 +8,66 @@
 namespace tw {
 namespace {
 
-constexpr const char* SYSTEM32_RUNTIME = "C:\\Windows\\System32\\onnxruntime.dll";
-constexpr const char* ADD_ON_RUNTIME = "C:\\Program Files\\GPU Add-on\\onnxruntime.dll";
+constexpr const char* WORKER = "C:\\Program Files\\Tw\\transcribe-worker.exe";
+constexpr const char* BESIDE_THE_WORKER = "C:\\Program Files\\Tw\\onnxruntime.dll";
+constexpr const char* WINDOWS = "C:\\Windows";
 
-std::string refusal(const std::optional<std::string>& module,
-                    const std::optional<std::string>& root) {
-  Status status = check_onnx_runtime_path(module, root);
+std::string refusal(const std::optional<std::string>& module, std::string_view program = WORKER,
+                    const std::optional<std::string>& windows = WINDOWS) {
+  Status status = check_onnx_runtime_path(module, program, windows);
   if (status) return "passes";
   EXPECT_EQ(status.error().cause(), nullptr);
   return status.error().message();
 }
 
 TEST(OnnxRuntimeOrigin, NoRuntimeLoadedPasses) {
-  EXPECT_EQ(refusal(std::nullopt, "C:\\Windows"), "passes");
-  EXPECT_EQ(refusal(std::nullopt, ""), "passes");
+  EXPECT_EQ(refusal(std::nullopt), "passes");
+  EXPECT_EQ(refusal(std::nullopt, WORKER, std::nullopt), "passes");
 }
 
-TEST(OnnxRuntimeOrigin, AddOnRuntimePasses) {
-  EXPECT_EQ(refusal(ADD_ON_RUNTIME, "C:\\Windows"), "passes");
-  EXPECT_EQ(refusal(ADD_ON_RUNTIME, std::nullopt), "passes");
+TEST(OnnxRuntimeOrigin, TheRuntimeBesideTheWorkerPassesWhateverTheCase) {
+  EXPECT_EQ(refusal(BESIDE_THE_WORKER), "passes");
+  EXPECT_EQ(refusal("C:\\PROGRAM FILES\\TW\\onnxruntime.dll"), "passes");
+  EXPECT_EQ(refusal("c:/program files/tw/onnxruntime.dll"), "passes");  // either separator
+  EXPECT_EQ(refusal("C:\\ÅRBOK\\onnxruntime.dll", "c:\\årbok\\transcribe-worker.exe"), "passes");
+  // Inside the Windows directory too, when the worker lives there.
+  EXPECT_EQ(refusal("C:\\Windows\\Tw\\onnxruntime.dll", "C:\\Windows\\Tw\\w.exe"), "passes");
 }
 
-TEST(OnnxRuntimeOrigin, WindowsOwnRuntimeFailsAfterLowerCasingBoth) {
-  EXPECT_EQ(refusal(SYSTEM32_RUNTIME, "C:\\WINDOWS"),
-            "Windows' own ONNX Runtime (c:\\windows\\system32\\onnxruntime.dll) was loaded "
-            "instead of the GPU add-on's");
-  EXPECT_EQ(refusal("C:\\WINDOWS\\SYSTEM32\\ONNXRUNTIME.DLL", "c:\\windows"),
-            "Windows' own ONNX Runtime (c:\\windows\\system32\\onnxruntime.dll) was loaded "
-            "instead of the GPU add-on's");
+TEST(OnnxRuntimeOrigin, WindowsOwnRuntimeFailsForEveryProvider) {
+  EXPECT_EQ(refusal("C:\\WINDOWS\\System32\\onnxruntime.dll"),
+            "Windows' own ONNX Runtime (C:\\WINDOWS\\System32\\onnxruntime.dll) was loaded "
+            "instead of the one beside the worker");
+  EXPECT_EQ(refusal("C:\\Windows\\SysWOW64\\onnxruntime.dll", WORKER, "C:\\Windows\\"),
+            "Windows' own ONNX Runtime (C:\\Windows\\SysWOW64\\onnxruntime.dll) was loaded "
+            "instead of the one beside the worker");
 }
 
-TEST(OnnxRuntimeOrigin, UnsetSystemRootMeansCWindows) {
-  EXPECT_NE(refusal(SYSTEM32_RUNTIME, std::nullopt), "passes");
-  EXPECT_EQ(refusal("D:\\Windows\\System32\\onnxruntime.dll", std::nullopt), "passes");
+TEST(OnnxRuntimeOrigin, ARuntimeFromAnyOtherFolderFails) {
+  const std::string other = " was loaded instead of the one beside the worker";
+  EXPECT_EQ(refusal("C:\\Tools\\onnxruntime.dll"),
+            "ONNX Runtime from another folder (C:\\Tools\\onnxruntime.dll)" + other);
+  // A sub-folder of the worker's, or a folder whose name only begins like the Windows one.
+  EXPECT_EQ(
+      refusal("C:\\Program Files\\Tw\\gpu\\onnxruntime.dll"),
+      "ONNX Runtime from another folder (C:\\Program Files\\Tw\\gpu\\onnxruntime.dll)" + other);
+  EXPECT_EQ(refusal("C:\\WindowsApps\\onnxruntime.dll"),
+            "ONNX Runtime from another folder (C:\\WindowsApps\\onnxruntime.dll)" + other);
+  EXPECT_EQ(refusal("C:\\Windows\\System32\\onnxruntime.dll", WORKER, std::nullopt),
+            "ONNX Runtime from another folder (C:\\Windows\\System32\\onnxruntime.dll)" + other);
 }
 
-TEST(OnnxRuntimeOrigin, PlainTextPrefixWithoutPathRules) {
-  EXPECT_NE(refusal("C:\\WindowsApps\\onnxruntime.dll", "C:\\Windows"), "passes");
-  EXPECT_EQ(refusal("C:/Windows/System32/onnxruntime.dll", "C:\\Windows"), "passes");
-  EXPECT_EQ(refusal("\\\\?\\C:\\Windows\\System32\\onnxruntime.dll", "C:\\Windows"), "passes");
-  EXPECT_EQ(refusal("C:\\Win", "C:\\Windows"), "passes");  // shorter than the directory
+TEST(OnnxRuntimeOrigin, UnreadablePathsPass) {
+  EXPECT_EQ(refusal(""), "passes");
+  EXPECT_EQ(refusal(BESIDE_THE_WORKER, ""), "passes");
 }
 
-TEST(OnnxRuntimeOrigin, EmptySystemRootRefusesAnyRuntime) {
-  EXPECT_EQ(refusal(ADD_ON_RUNTIME, ""),
-            "Windows' own ONNX Runtime (c:\\program files\\gpu add-on\\onnxruntime.dll) was "
-            "loaded instead of the GPU add-on's");
-}
-
-TEST(OnnxRuntimeOrigin, UnreadableModulePathPassesUnlessTheDirectoryIsEmpty) {
-  EXPECT_EQ(refusal("", "C:\\Windows"), "passes");
-  EXPECT_EQ(refusal("", ""), "Windows' own ONNX Runtime () was loaded instead of the GPU add-on's");
-}
-
-TEST(OnnxRuntimeOrigin, FullUnicodeLowerCasingOnBothSides) {
-  EXPECT_EQ(refusal("C:\\ÅRBOK\\Σ\\onnxruntime.dll", "c:\\årbok"),
-            "Windows' own ONNX Runtime (c:\\årbok\\σ\\onnxruntime.dll) was loaded instead of the "
-            "GPU add-on's");
-  // U+0130 lowers to two code points: "i̇" is not a prefix of "i".
-  EXPECT_EQ(refusal("C:\\IX\\onnxruntime.dll", "C:\\\u0130"), "passes");
-  EXPECT_NE(refusal("C:\\\u0130X\\onnxruntime.dll", "c:\\i\u0307"), "passes");
-}
-
-TEST(OnnxRuntimeOrigin, LinuxModulePassesUnlessSystemRootIsAPrefix) {
-  const std::string module = "/opt/Worker/libonnxruntime.so";
-  EXPECT_EQ(refusal(module, std::nullopt), "passes");
-  EXPECT_EQ(refusal(module, "/OPT/worker"),
-            "Windows' own ONNX Runtime (/opt/worker/libonnxruntime.so) was loaded instead of the "
-            "GPU add-on's");
+TEST(OnnxRuntimeOrigin, LinuxRuntimeBesideTheWorkerPasses) {
+  EXPECT_EQ(refusal("/opt/tw/libonnxruntime.so", "/opt/tw/transcribe-worker", std::nullopt),
+            "passes");
+  EXPECT_EQ(refusal("/usr/lib/libonnxruntime.so.1", "/opt/tw/transcribe-worker", std::nullopt),
+            "ONNX Runtime from another folder (/usr/lib/libonnxruntime.so.1) was loaded instead "
+            "of the one beside the worker");
 }
 
 }  // namespace

@@ -12,16 +12,22 @@ namespace {
 
 constexpr DWORD MODULE_PATH_UNITS = 32768;  // UTF-16 units, the longest path Windows has
 
-}  // namespace
-
-std::optional<std::string> onnx_runtime_module_path() {
-  HMODULE module = GetModuleHandleW(L"onnxruntime.dll");
-  if (module == nullptr) return std::nullopt;
+std::string module_file_path(HMODULE module) {
   std::vector<wchar_t> path(MODULE_PATH_UNITS, L'\0');
   DWORD written = std::min(GetModuleFileNameW(module, path.data(), MODULE_PATH_UNITS),
                            MODULE_PATH_UNITS);  // 0 when it failed
   return utf16_to_utf8(
       std::u16string_view(reinterpret_cast<const char16_t*>(path.data()), written));
 }
+
+}  // namespace
+
+std::optional<std::string> onnx_runtime_module_path() {
+  HMODULE module = GetModuleHandleW(L"onnxruntime.dll");
+  if (module == nullptr) return std::nullopt;
+  return module_file_path(module);
+}
+
+std::string program_path() { return module_file_path(nullptr); }
 
 }  // namespace tw
