@@ -1,8 +1,9 @@
 # The programs a release ships. A program joins the release with one line,
 #   tw_ship_program(<target> "<one-line description>")
 # which gives it its install rule, the $ORIGIN search path for the speech library beside it, a
-# link map and, on Windows, a version resource. scripts/package.sh builds `tw_shipped_programs` and installs
-# (cmake --install) whatever joined, with the library files and VERSION, into one flat folder.
+# link map and, on Windows, a version resource and the application manifest
+# cmake/program.manifest. scripts/package.sh builds `tw_shipped_programs` and installs (cmake
+# --install) whatever joined, with the library files and VERSION, into one flat folder.
 
 if(WIN32)
   enable_language(RC)
@@ -25,6 +26,7 @@ install(FILES ${TW_SHERPA_RUNTIME} ${TW_VERSION_DIR}/VERSION DESTINATION .)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/hosts/ DESTINATION hosts)
 
 set(TW_VERSION_RESOURCE_TEMPLATE ${CMAKE_CURRENT_LIST_DIR}/version_info.rc.in)
+set(TW_MANIFEST ${CMAKE_CURRENT_LIST_DIR}/program.manifest)
 
 function(tw_ship_program target description)
   add_dependencies(tw_shipped_programs ${target})
@@ -40,8 +42,10 @@ function(tw_ship_program target description)
   set(TW_FILE_NAME "${target}.exe")
   set(resource ${TW_VERSION_DIR}/${target}.rc)
   configure_file(${TW_VERSION_RESOURCE_TEMPLATE} ${resource} @ONLY)
-  # windres reports no included files to the build, so the version header is named here.
-  set_source_files_properties(${resource} PROPERTIES OBJECT_DEPENDS ${TW_VERSION_DIR}/version.h)
+  # windres reports no included files to the build, so the version header and the manifest are
+  # named here.
+  set_source_files_properties(${resource} PROPERTIES
+    OBJECT_DEPENDS "${TW_VERSION_DIR}/version.h;${TW_MANIFEST}")
   target_sources(${target} PRIVATE ${resource})
   add_dependencies(${target} tw_version)
 endfunction()

@@ -9,6 +9,7 @@ import re
 import shutil
 import subprocess
 from pathlib import Path
+from xml.etree import ElementTree
 
 import pefile
 import pytest
@@ -123,6 +124,29 @@ def check_markdown_links(folder, documents):
             assert not fragment or "#" + fragment in headings(linked), (document, target)
 
 
+RT_MANIFEST = 24
+# Windows 8, 8.1, and 10 with 11: the systems whose own behaviour a program declares it wants.
+SUPPORTED_OS = {"{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}
+
+
+def check_manifest(program):
+    """The application manifest, resource 1 of type RT_MANIFEST: run as the invoker, on the
+    systems above, with long paths where the machine allows them."""
+    pe = pefile.PE(str(program))
+    manifests = [entry for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries if kind.id == RT_MANIFEST
+                 for entry in kind.directory.entries]
+    assert [entry.id for entry in manifests] == [1], program
+    data = manifests[0].directory.entries[0].data.struct
+    root = ElementTree.fromstring(pe.get_data(data.OffsetToData, data.Size))
+    level = root.find(".//{urn:schemas-microsoft-com:asm.v3}requestedExecutionLevel")
+    assert level.get("level") == "asInvoker"
+    systems = root.iter("{urn:schemas-microsoft-com:compatibility.v1}supportedOS")
+    assert {system.get("Id") for system in systems} == SUPPORTED_OS
+    long_paths = root.find(".//{http://schemas.microsoft.com/SMI/2016/WindowsSettings}longPathAware")
+    assert long_paths.text == "true"
+
+
 def test_unpacked_package_transcribes(request, tmp_path):
     options = request.config.option
     if options.dist is None:
@@ -158,6 +182,7 @@ def test_unpacked_package_transcribes(request, tmp_path):
     if platform == "windows":
         for program in PROGRAMS:
             check_version_resource(folder / (program + exe), version)
+            check_manifest(folder / (program + exe))
     else:
         for program in PROGRAMS:
             assert os.access(folder / program, os.X_OK)
@@ -237,6 +262,14 @@ def test_links_of_the_repository_documents():
     check_markdown_links(ROOT, ["README.md", "CHANGELOG.md", "BENCHMARKS.md", "hosts/README.md",
                                 "fuzz/README.md", "tools/README.md",
                                 *(str(d.relative_to(ROOT)) for d in ROOT.glob("docs/*.md"))])
+
+
+def test_windows_programs_carry_their_manifest(request):
+    options = request.config.option
+    if options.platform != "windows":
+        pytest.skip("a Windows resource")
+    for program in PROGRAMS:
+        check_manifest(Path(options.build_dir) / (program + ".exe"))
 
 
 def test_version_is_the_trees_with_the_commit_whatever_the_tags(request, tmp_path):

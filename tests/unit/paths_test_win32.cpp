@@ -43,5 +43,26 @@ TEST(AbsolutePath, RelativeFormsResolveAsTheSystemResolvesThem) {
   SetEnvironmentVariableW(L"=Q:", nullptr);
 }
 
+TEST(LongPathForm, OnlyPathsTooLongForWindowsGetThePrefix) {
+  const std::string name(120, 'n');  // two of them make a path too long
+  EXPECT_EQ(long_path_form("C:\\data\\a.wav"), "C:\\data\\a.wav");
+  EXPECT_EQ(long_path_form("data\\a.wav"), "data\\a.wav");
+  EXPECT_EQ(long_path_form("C:\\" + name + "\\" + name + "\\a.wav"),
+            "\\\\?\\C:\\" + name + "\\" + name + "\\a.wav");
+  // Resolved first: the prefix turns off the system's own handling of "/" and "..".
+  EXPECT_EQ(long_path_form("C:/" + name + "/x/../" + name + "/a.wav"),
+            "\\\\?\\C:\\" + name + "\\" + name + "\\a.wav");
+  EXPECT_EQ(long_path_form("C:/" + name + "/../" + name + "/../a.wav"), "\\\\?\\C:\\a.wav");
+  EXPECT_EQ(long_path_form("\\\\server\\share\\" + name + "\\" + name),
+            "\\\\?\\UNC\\server\\share\\" + name + "\\" + name);
+  const std::string relative = name + "\\" + name;
+  EXPECT_EQ(long_path_form(relative),
+            "\\\\?\\" + path_utf8(fs::current_path() / utf8_path(relative)));
+  for (const std::string& prefixed :
+       {"\\\\?\\C:\\" + name + "\\" + name, "\\\\.\\C:\\" + name + "\\" + name}) {
+    EXPECT_EQ(long_path_form(prefixed), prefixed);
+  }
+}
+
 }  // namespace
 }  // namespace tw

@@ -17,8 +17,10 @@ std::string file_name(std::string_view network, std::string_view variant) {
   return variant == "plain" ? base + ".onnx" : base + "." + std::string(variant) + ".onnx";
 }
 
+// The library opens the files with plain Windows calls: a long path goes in the form that
+// reaches past MAX_PATH.
 std::string in_directory(std::string_view model_dir, const std::string& name) {
-  return path_utf8(utf8_path(model_dir) / utf8_path(name));
+  return long_path_form(path_utf8(utf8_path(model_dir) / utf8_path(name)));
 }
 
 struct ModelFileChoice {
@@ -28,10 +30,8 @@ struct ModelFileChoice {
 
 ModelFileChoice choose_model_file(std::string_view model_dir, std::string_view network) {
   for (std::string_view variant : VARIANTS) {
-    const std::string name = file_name(network, variant);
-    if (is_existing_file(utf8_path(model_dir) / utf8_path(name))) {
-      return {in_directory(model_dir, name), variant};
-    }
+    std::string path = in_directory(model_dir, file_name(network, variant));
+    if (is_existing_file(utf8_path(path))) return {std::move(path), variant};
   }
   return {in_directory(model_dir, file_name(network, VARIANTS.front())), {}};
 }

@@ -56,11 +56,13 @@ std::optional<Error> stream_pieces(PipeReader& output, PieceCutter& cutter, Piec
 Status run_audio_input(double start, std::optional<double> end, std::string ffmpeg,
                        std::string audio, PieceSender pieces) {
   PieceCutter cutter(start);
-  // The decoder runs in its own directory, where a relative media path would name another file.
+  // The decoder runs in its own directory, where a relative media path would name another file;
+  // a long one goes in the form that reaches past MAX_PATH, which ffmpeg 4.1 opens as it is.
   Result<std::string> media = absolute_path(audio);
   if (!media) return fail("start ffmpeg", std::move(media.error()));
-  Result<ChildProcess> started = start_process(decoder_command(ffmpeg, *media, start, end),
-                                               Stdio::null_device, Stdio::pipe, Stdio::pipe);
+  Result<ChildProcess> started =
+      start_process(decoder_command(ffmpeg, long_path_form(*media), start, end), Stdio::null_device,
+                    Stdio::pipe, Stdio::pipe);
   if (!started) return fail("start ffmpeg", std::move(started.error()));
   std::optional<ChildProcess> decoder(std::move(*started));
   const std::uint32_t id = decoder->id();

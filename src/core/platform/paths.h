@@ -24,6 +24,13 @@ std::string path_file_name(std::string_view path);
 // current directory cannot be read.
 Result<std::string> absolute_path(std::string_view path);
 
+// `path` in a form that every Windows call takes however long it is. A path that has, or whose
+// full form has, MAX_PATH - 12 (248) UTF-16 units or more, which Windows refuses unless the
+// machine allows long paths, becomes that full form (GetFullPathNameW) with the "\\?\" prefix
+// ("\\?\UNC\" for a share). Shorter paths, paths with a device prefix already, paths that cannot be
+// resolved and every path on POSIX come back unchanged.
+std::string long_path_form(std::string_view path);
+
 // Existence tests that follow links and count any error as "no".
 bool is_existing_directory(const std::filesystem::path& path);
 bool is_existing_file(const std::filesystem::path& path);

@@ -14,4 +14,6 @@ Result<std::string> absolute_path(std::string_view path) {
   return path_utf8(absolute);
 }
 
+std::string long_path_form(std::string_view path) { return std::string(path); }
+
 }  // namespace tw
