@@ -11,12 +11,15 @@ namespace {
 
 constexpr std::string_view SEPARATORS = "\\/";
 
-// Everything before the last separator, lower-cased, with one kind of separator.
+// Everything before the last separator, lower-cased, with one kind of separator and without
+// the "\\?\" prefix that a program started by such a path may see on its own path.
 std::string folder_of(std::string_view path) {
   const std::size_t separator = path.find_last_of(SEPARATORS);
   std::string folder = unicode_lower(
       separator == std::string_view::npos ? std::string_view() : path.substr(0, separator));
   std::replace(folder.begin(), folder.end(), '/', '\\');
+  if (folder.starts_with("\\\\?\\unc\\")) return "\\" + folder.substr(7);
+  if (folder.starts_with("\\\\?\\")) return folder.substr(4);
   return folder;
 }
 

@@ -184,3 +184,13 @@ def test_windows_pipes_of_other_modes_carry_a_whole_run(worker, mode):
     assert expect.worker_stderr(worker, result.stderr) == b""
     assert result.stdout == expected_stdout(worker, "hello-world")
     assert result.returncode == 0
+
+
+def test_a_closed_non_blocking_standard_input_still_stops_the_worker(worker):
+    if not worker.windows:
+        pytest.skip("pipe modes of Windows")
+    host = worker.build_dir / "standins" / "pipe_host_win32.exe"
+    args = worker_args(worker, media_path(worker, "speech-45s"), FLAG, model="tone-heavy")
+    result = run_program(worker, host, ["nowait-stdin-closed", worker.native(worker.exe), *args])
+    check_stopped(result, worker, result.stderr)
+    assert result.stdout == b""

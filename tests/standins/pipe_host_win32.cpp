@@ -2,11 +2,12 @@
 // A small Win32 host that gives PROGRAM standard handles of a kind other than CreatePipe's
 // plain ones: it copies what PROGRAM writes to standard output onto its own, keeps PROGRAM's
 // standard input open (writing nothing more) until PROGRAM has exited, and exits with its exit
-// code. Standard error is the host's own.
+// code (unless the mode closes standard input). Standard error is the host's own.
 //   message-stdin   standard input is a message-mode named pipe, read in message mode, that
 //                   carries three messages of 20000 bytes (more than one read takes)
 //   nowait-stdin    standard input is an empty pipe whose reading end is in non-blocking mode
 //                   (PIPE_NOWAIT, as MSYS and Cygwin shells make them)
+//   nowait-stdin-closed   the same, but the host closes its end as soon as PROGRAM has started
 //   nowait-stdout   standard output is a pipe of 64 bytes whose writing end is in non-blocking
 //                   mode; the host reads only what is already there, so a longer write finds
 //                   it full
@@ -69,7 +70,7 @@ bool make_handles(const std::wstring& mode, ChildHandles& handles) {
   if (mode == L"message-stdin") {
     return message_pipe(handles) && plain_pipe(handles.read_output, handles.output, 0);
   }
-  if (mode == L"nowait-stdin") {
+  if (mode == L"nowait-stdin" || mode == L"nowait-stdin-closed") {
     return plain_pipe(handles.input, handles.keep_open, 0) &&
            set_mode(handles.input, PIPE_READMODE_BYTE | PIPE_NOWAIT) &&
            plain_pipe(handles.read_output, handles.output, 0);
@@ -159,10 +160,12 @@ int wmain(int argc, wchar_t** argv) {
   CloseHandle(process.hThread);
   CloseHandle(handles.input);
   CloseHandle(handles.output);
+  if (std::wstring(argv[1]) == L"nowait-stdin-closed") CloseHandle(handles.keep_open);
   copy_output(handles.read_output, process.hProcess);
   WaitForSingleObject(process.hProcess, INFINITE);
   DWORD code = 1;
   GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(handles.keep_open);  // only now: the child must never see its input end
+  // Only now, unless the mode says otherwise: the child must not see its input end.
+  if (std::wstring(argv[1]) != L"nowait-stdin-closed") CloseHandle(handles.keep_open);
   return static_cast<int>(code);
 }

@@ -30,6 +30,9 @@ TEST(OnnxRuntimeOrigin, TheRuntimeBesideTheWorkerPassesWhateverTheCase) {
   EXPECT_EQ(refusal("C:\\PROGRAM FILES\\TW\\onnxruntime.dll"), "passes");
   EXPECT_EQ(refusal("c:/program files/tw/onnxruntime.dll"), "passes");  // either separator
   EXPECT_EQ(refusal("C:\\ÅRBOK\\onnxruntime.dll", "c:\\årbok\\transcribe-worker.exe"), "passes");
+  // A program started by its \\?\ path may see it on its own path only.
+  EXPECT_EQ(refusal(BESIDE_THE_WORKER, "\\\\?\\C:\\Program Files\\Tw\\w.exe"), "passes");
+  EXPECT_EQ(refusal("\\\\s\\share\\onnxruntime.dll", "\\\\?\\UNC\\s\\share\\w.exe"), "passes");
   // Inside the Windows directory too, when the worker lives there.
   EXPECT_EQ(refusal("C:\\Windows\\Tw\\onnxruntime.dll", "C:\\Windows\\Tw\\w.exe"), "passes");
 }
