@@ -332,7 +332,7 @@ Result<int> ChildProcess::wait() {
 bool ChildProcess::wait_for_exit(std::chrono::milliseconds limit) {
   if (waited_ || handle_ == -1) return true;
   const DWORD milliseconds =
-      static_cast<DWORD>(std::min<std::int64_t>(limit.count(), MAXDWORD - 1));
+      static_cast<DWORD>(std::clamp<std::int64_t>(limit.count(), 0, MAXDWORD - 1));
   if (WaitForSingleObject(as_handle(handle_), milliseconds) != WAIT_OBJECT_0) return false;
   Result<int> code = wait();  // returns at once
   return code.has_value();
