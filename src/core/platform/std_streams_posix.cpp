@@ -1,3 +1,4 @@
+#include <poll.h>
 #include <unistd.h>
 #include <cerrno>
 
@@ -6,12 +7,29 @@
 #include "core/platform/std_streams.h"
 
 namespace tw {
+namespace {
+
+// A standard handle inherited in non-blocking mode (the description is shared with whoever set
+// it) answers EAGAIN while its pipe is full or empty: that is a wait, not a failure or an end.
+void wait_until_ready(int fd, short events) {
+  pollfd ready{.fd = fd, .events = events, .revents = 0};
+  while (::poll(&ready, 1, -1) < 0 && errno == EINTR) {
+  }
+}
+
+bool would_block() { return errno == EAGAIN || errno == EWOULDBLOCK; }
+
+}  // namespace
 
 Status write_stdout(std::string_view bytes) {
   while (!bytes.empty()) {
     ssize_t n = write(STDOUT_FILENO, bytes.data(), bytes.size());
     if (n < 0) {
       if (errno == EINTR) continue;
+      if (would_block()) {
+        wait_until_ready(STDOUT_FILENO, POLLOUT);
+        continue;
+      }
       if (errno == EBADF) return {};  // no standard output at all: the bytes are discarded
       return fail(last_os_error());
     }
@@ -28,6 +46,10 @@ void write_stderr(std::string_view bytes) {
   while (!bytes.empty()) {
     ssize_t n = write(STDERR_FILENO, bytes.data(), bytes.size());
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && would_block()) {
+      wait_until_ready(STDERR_FILENO, POLLOUT);
+      continue;
+    }
     if (n <= 0) return;
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
@@ -43,7 +65,11 @@ Result<std::size_t> read_stdin_or_error(std::span<char> buffer) {
     ssize_t n = read(STDIN_FILENO, buffer.data(), buffer.size());
     if (n >= 0) return static_cast<std::size_t>(n);
     if (errno == EBADF) return 0;  // no standard input at all
-    if (errno != EINTR) return fail(last_os_error());
+    if (would_block()) {
+      wait_until_ready(STDIN_FILENO, POLLIN);
+    } else if (errno != EINTR) {
+      return fail(last_os_error());
+    }
   }
 }
 
