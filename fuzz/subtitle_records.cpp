@@ -6,10 +6,12 @@
 // cue, twentieths of a second of pause that ends a cue; from the same bytes the frame rate, the
 // least gap and the reading speed), then the record lines, separated by line feeds.
 //
-// Checked on every cue: no overlap and at least the least gap after the cue before; a start no
-// earlier than its first word's, an end a written millisecond after the start and no earlier than
-// the least gap before its words' end; the line and duration limits (unless one word is too wide
-// or too long); its lines are its words; and every word read reaches the cues once, in order.
+// Checked on every cue, in the whole milliseconds the documents write: at least the least gap
+// after the cue before; a start no earlier than its first word's, an end after the start and no
+// earlier than the least gap before its words' end; no silence longer than the pause threshold
+// between two of its words; the line and duration limits (unless one word is too wide or too
+// long); its lines are its words; and every word read reaches the cues once, in order, its
+// times converted as the documents round them.
 
 #include <algorithm>
 #include <cmath>
@@ -38,8 +40,6 @@ using namespace tw::subtitles;
 
 constexpr std::size_t LIMIT_BYTES = 4;
 constexpr std::string_view ZERO_WIDTH_SPACE = "\u200B";
-// The writers' times stop at 10^12 s: past it, a cue's start and end read back the same.
-constexpr std::int64_t LATEST_MS = 1'000'000'000'000'000;
 
 // The documents, in the order of their writers.
 constexpr std::size_t SRT = 0, VTT = 1, JSON = 3;
@@ -57,10 +57,12 @@ struct Checked {
   std::vector<ReadCue> cues;  // as written: times in milliseconds, lines without control characters
   std::vector<tw::Word> words_in;  // kept to compare, in order, with the cues' words
   std::size_t words_out = 0;
-  double previous_end = -std::numeric_limits<double>::infinity();
+  std::optional<std::int64_t> previous_end;
 };
 
+// A time as the documents write it: to the nearest millisecond, within 0..10^12 s.
 std::int64_t written_ms(double seconds) {
+  if (std::isnan(seconds)) return 0;
   return std::llround(std::clamp(seconds, 0.0, 1e12) * 1000.0);
 }
 
@@ -71,34 +73,37 @@ std::string without_controls(std::string text) {
   return text;
 }
 
-// Beyond this, adding a gap of frames to a time no longer changes it: times are not checked.
-constexpr double LARGEST_CHECKED_TIME = 1e9;
-constexpr double TOLERANCE = 1e-6;
-
-bool checkable(double seconds) { return std::abs(seconds) < LARGEST_CHECKED_TIME; }
+// The least gap between cues, as the target works it out: the frames at the frame rate.
+std::int64_t least_gap_ms(const CueLimits& limits) {
+  return std::llround(static_cast<double>(limits.cue_gap_frames) * 1000.0 / limits.fps);
+}
 
 void check_times(Checked& checked, const CueLimits& limits, const Cue& cue) {
-  double words_end = cue.words.front().end;
-  for (const tw::Word& word : cue.words) words_end = std::max(words_end, word.end);
-  const double gap = limits.min_gap_seconds();
-  expect(cue.start < cue.end, "a cue that does not end after it starts");
-  expect(cue.start >= checked.previous_end, "a cue that overlaps the one before it");
-  expect(cue.start >= cue.words.front().start, "a cue that starts before its first word");
-  if (!checkable(cue.start) || !checkable(words_end) || !checkable(checked.previous_end)) return;
-  expect(written_ms(cue.end) > written_ms(cue.start), "a cue of no length as written");
-  expect(cue.start - checked.previous_end >= gap - TOLERANCE, "a gap under the least gap");
-  expect(cue.end >= words_end - gap - TOLERANCE, "a cue that ends too long before its words");
-  expect(cue.words.size() == 1 ||
-             words_end - cue.words.front().start <= limits.max_cue_seconds + TOLERANCE,
+  std::int64_t words_end = written_ms(cue.words.front().end);
+  for (const CueWord& word : cue.words) {
+    expect(word.start_ms == written_ms(word.start) && word.end_ms == written_ms(word.end),
+           "a word's times not as the documents round them");
+    // The silence before each word: since the latest end among the words before it.
+    expect(&word == &cue.words.front() || word.start_ms - words_end <= limits.pause_ms,
+           "a cue that holds a silence longer than the pause threshold");
+    words_end = std::max(words_end, word.end_ms);
+  }
+  const std::int64_t gap = least_gap_ms(limits);
+  expect(cue.start_ms < cue.end_ms, "a cue that does not end after it starts");
+  expect(!checked.previous_end || cue.start_ms - *checked.previous_end >= gap,
+         "a gap under the least gap");
+  expect(cue.start_ms >= cue.words.front().start_ms, "a cue that starts before its first word");
+  expect(cue.end_ms >= words_end - gap, "a cue that ends too long before its words");
+  expect(cue.words.size() == 1 || words_end - cue.words.front().start_ms <= limits.max_cue_ms,
          "a cue of many words longer than --max-cue-seconds");
 }
 
 // The lines are the cue's words in order, each line joined as a line joins them, within the
 // limits unless a word is wider than a line.
 void check_lines(const CueLimits& limits, const Cue& cue) {
-  const std::span<const tw::Word> words(cue.words);
+  const std::span<const CueWord> words(cue.words);
   bool wide_word = false;
-  for (const tw::Word& word : words) wide_word |= display_width(word.text) > limits.max_line_chars;
+  for (const CueWord& word : words) wide_word |= display_width(word.text) > limits.max_line_chars;
   expect(cue.lines.size() <= limits.max_lines || wide_word, "a cue with too many lines");
   std::size_t next = 0;
   for (const std::string& line : cue.lines) {
@@ -116,9 +121,9 @@ void check_lines(const CueLimits& limits, const Cue& cue) {
 void take(Checked& checked, const CueLimits& limits, const Cue& cue) {
   expect(!cue.words.empty() && !cue.lines.empty(), "an empty cue");
   check_times(checked, limits, cue);
-  checked.previous_end = cue.end;
+  checked.previous_end = cue.end_ms;
   check_lines(limits, cue);
-  for (const tw::Word& word : cue.words) {
+  for (const CueWord& word : cue.words) {
     const bool same = checked.words_out < checked.words_in.size() &&
                       checked.words_in[checked.words_out].text == word.text &&
                       checked.words_in[checked.words_out].start == word.start &&
@@ -126,7 +131,7 @@ void take(Checked& checked, const CueLimits& limits, const Cue& cue) {
     expect(same, "a word lost, repeated or out of order on its way to the cues");
     ++checked.words_out;
   }
-  ReadCue written{written_ms(cue.start), written_ms(cue.end), {}};
+  ReadCue written{cue.start_ms, cue.end_ms, {}};
   for (const std::string& line : cue.lines) written.lines.push_back(without_controls(line));
   checked.cues.push_back(std::move(written));
   for (std::size_t i = 0; i < checked.writers.size(); ++i) {
@@ -247,8 +252,7 @@ void check_subtitle_text(const Checked& checked) {
       const ReadCue& want = checked.cues[i];
       expect(got.start_ms == want.start_ms && got.end_ms == want.end_ms, "other cue times");
       expect(got.lines == want.lines, "other cue lines");
-      expect(got.end_ms > got.start_ms || got.start_ms == LATEST_MS,
-             "a written cue that does not end after it starts");
+      expect(got.end_ms > got.start_ms, "a written cue that does not end after it starts");
       expect(got.start_ms >= previous_end_ms, "a written cue that overlaps the one before it");
       previous_end_ms = got.end_ms;
     }
@@ -262,8 +266,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CueLimits limits;
   limits.max_line_chars = 1 + data[0] % 64;
   limits.max_lines = 1 + data[1] % 4;
-  limits.max_cue_seconds = 0.1 * (1 + data[2]);
-  limits.pause_seconds = 0.05 * data[3];
+  limits.max_cue_ms = 100 * (1 + data[2]);
+  limits.pause_ms = 50 * data[3];
   limits.fps = data[1] & 0x10 ? 25.0 : 24.0;
   limits.cue_gap_frames = data[2] % 3;
   limits.max_cps = data[0] & 0x40 ? 17.0 : 20.0;

@@ -1,5 +1,6 @@
 #include "subtitles/command_line.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string_view>
@@ -9,7 +10,7 @@
 namespace tw::subtitles {
 namespace {
 
-constexpr double SECONDS_PER_MS = 0.001;
+constexpr double MS_PER_SECOND = 1000.0;
 
 Result<Format> format_named(std::string_view name) {
   if (name == "srt") return Format::srt;
@@ -26,17 +27,17 @@ Result<std::uint64_t> count_value(std::string_view value) {
   return count;
 }
 
-Result<double> seconds_value(std::string_view value) {
+Result<double> positive_value(std::string_view value) {
   Result<double> seconds = parse_float(value);
   if (!seconds) return seconds;
   if (!std::isfinite(*seconds) || *seconds <= 0.0) return fail("must be a positive number");
   return seconds;
 }
 
-Result<double> milliseconds_value(std::string_view value) {
+Result<Milliseconds> millipositive_value(std::string_view value) {
   Result<std::uint64_t> ms = parse_unsigned(value);
   if (!ms) return fail(std::move(ms.error()));
-  return static_cast<double>(*ms) * SECONDS_PER_MS;
+  return static_cast<Milliseconds>(std::min<std::uint64_t>(*ms, MAX_LIMIT_MS));
 }
 
 // Sets one option from its value; the error is the reason, without the option's name.
@@ -54,18 +55,19 @@ Status apply(Options& options, std::string_view option, std::string_view value) 
     Result<std::uint64_t> frames = parse_unsigned(value);
     if (!frames) return fail(std::move(frames.error()));
     limits.cue_gap_frames = *frames;
-  } else if (option == "--max-cue-seconds" || option == "--min-cue-seconds" ||
-             option == "--max-cps" || option == "--fps") {
-    Result<double> number = seconds_value(value);
-    if (!number) return fail(std::move(number.error()));
-    (option == "--max-cue-seconds"   ? limits.max_cue_seconds
-     : option == "--min-cue-seconds" ? limits.min_cue_seconds
-     : option == "--max-cps"         ? limits.max_cps
-                                     : limits.fps) = *number;
-  } else if (option == "--pause-ms" || option == "--min-gap-ms" || option == "--close-gap-ms") {
-    Result<double> seconds = milliseconds_value(value);
+  } else if (option == "--max-cue-seconds" || option == "--min-cue-seconds") {
+    Result<double> seconds = positive_value(value);
     if (!seconds) return fail(std::move(seconds.error()));
-    (option == "--close-gap-ms" ? limits.close_gap_seconds : limits.pause_seconds) = *seconds;
+    (option == "--max-cue-seconds" ? limits.max_cue_ms : limits.min_cue_ms) =
+        limit_milliseconds(*seconds * MS_PER_SECOND);
+  } else if (option == "--max-cps" || option == "--fps") {
+    Result<double> rate = positive_value(value);
+    if (!rate) return fail(std::move(rate.error()));
+    (option == "--max-cps" ? limits.max_cps : limits.fps) = *rate;
+  } else if (option == "--pause-ms" || option == "--min-gap-ms" || option == "--close-gap-ms") {
+    Result<Milliseconds> ms = millipositive_value(value);
+    if (!ms) return fail(std::move(ms.error()));
+    (option == "--close-gap-ms" ? limits.close_gap_ms : limits.pause_ms) = *ms;
   } else if (option == "--report") {
     options.report = std::string(value);
   } else if (option == "--style") {

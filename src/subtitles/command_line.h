@@ -5,7 +5,7 @@
 //   [--cue-gap-frames N] [--close-gap-ms M] [--report FILE|-] [--output FILE] [INPUT]
 // An option given twice keeps its later value; --style sets the limits that the other options
 // then change, wherever it stands. --min-gap-ms is the old name of --pause-ms. INPUT absent or
-// "-" is standard input.
+// "-" is standard input. Times over 10^6 s count as 10^6 s.
 
 #include <optional>
 #include <span>

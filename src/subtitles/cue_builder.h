@@ -15,11 +15,11 @@ namespace tw::subtitles {
 
 class CueBuilder {
  public:
-  explicit CueBuilder(const CueLimits& limits)
-      : limits_(limits), segmenter_(limits), timing_(limits) {}
+  // `limits` must be valid (CueLimits::validate).
+  explicit CueBuilder(const CueLimits& limits);
 
-  // The next word, in the order of the starts (end not before start). Returns the cues that
-  // are final now.
+  // The next word, in the order of the starts (end not before start); its times are made
+  // whole milliseconds here. Returns the cues that are final now.
   std::vector<Cue> add(Word word);
 
   // A promise that no later word starts before `seconds`: cues it makes certain are final.
@@ -29,7 +29,7 @@ class CueBuilder {
   std::vector<Cue> finish();
 
  private:
-  void time(std::vector<std::vector<Word>> groups, std::vector<Cue>& final_cues);
+  void time(std::vector<std::vector<CueWord>> groups, std::vector<Cue>& final_cues);
   // The words the segmenter holds start the next cue: the cue timed before it may be final.
   void settle_before_held(std::vector<Cue>& final_cues);
 

@@ -4,15 +4,13 @@
 #include <string>
 #include <string_view>
 
+#include "subtitles/milliseconds.h"
+
 namespace tw::subtitles {
 
-// "HH:MM:SS" + `separator` + "mmm", rounded to the nearest millisecond; the hours take more
-// digits past 99. A negative time is written as zero.
-std::string clock_time(double seconds, char separator);
-
-// The earliest time that clock_time writes at least one millisecond later than `seconds`
-// (for times up to 10^12 s, where clock_time stops).
-double next_millisecond(double seconds);
+// "HH:MM:SS" + `separator` + "mmm"; the hours take more digits past 99. A negative time is
+// written as zero.
+std::string clock_time(Milliseconds ms, char separator);
 
 // `text` with every control character (U+0000..U+001F, U+007F) made a blank, so a word can
 // never break the line structure of a subtitle file.

@@ -62,7 +62,7 @@ bool joins_without_blank(std::string_view left, std::string_view right) {
          written_without_blanks(first_code_point(right));
 }
 
-std::string join_words(std::span<const Word> words) {
+std::string join_words(std::span<const CueWord> words) {
   std::string line;
   for (std::size_t i = 0; i < words.size(); ++i) {
     if (i > 0 && !joins_without_blank(words[i - 1].text, words[i].text)) line += ' ';

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/asr/word.h"
+#include "subtitles/cue.h"
 
 namespace tw::subtitles {
 
@@ -24,7 +24,7 @@ std::size_t character_count(std::string_view text);
 bool joins_without_blank(std::string_view left, std::string_view right);
 
 // The texts of `words` as one line: a blank between two words unless they join without one.
-std::string join_words(std::span<const Word> words);
+std::string join_words(std::span<const CueWord> words);
 
 // The columns `right` adds to a line that ends with `left`, the blank included.
 std::size_t added_width(std::string_view left, std::string_view right);

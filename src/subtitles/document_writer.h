@@ -26,7 +26,7 @@ std::unique_ptr<DocumentWriter> make_srt_writer();
 // &, < and > escaped.
 std::unique_ptr<DocumentWriter> make_vtt_writer();
 // Plain text: the words joined by blanks (none between words of Chinese or Japanese), a blank
-// line between paragraphs (a paragraph ends at a pause of PARAGRAPH_PAUSE_SECONDS or more).
+// line between paragraphs (a paragraph ends at a pause of PARAGRAPH_PAUSE_MS or more).
 std::unique_ptr<DocumentWriter> make_text_writer();
 // One JSON document, a cue per line: {"cues":[{"end":..,"lines":[..],"start":..,"words":[..]}]}
 // with numbers and strings in the records' own forms.
@@ -34,6 +34,6 @@ std::unique_ptr<DocumentWriter> make_json_writer();
 
 std::unique_ptr<DocumentWriter> make_writer(Format format);
 
-inline constexpr double PARAGRAPH_PAUSE_SECONDS = 2.0;
+inline constexpr Milliseconds PARAGRAPH_PAUSE_MS = 2'000;
 
 }  // namespace tw::subtitles

@@ -11,13 +11,18 @@
 namespace tw::subtitles {
 namespace {
 
+double seconds(Milliseconds ms) { return static_cast<double>(ms) / 1000.0; }
+
+// The cue's times as written in the other formats; its words with the records' own times.
 nlohmann::json cue_object(const Cue& cue) {
   nlohmann::json words = nlohmann::json::array();
-  for (const Word& word : cue.words) {
+  for (const CueWord& word : cue.words) {
     words.push_back({{"end", word.end}, {"start", word.start}, {"text", word.text}});
   }
-  return {
-      {"end", cue.end}, {"lines", cue.lines}, {"start", cue.start}, {"words", std::move(words)}};
+  return {{"end", seconds(cue.end_ms)},
+          {"lines", cue.lines},
+          {"start", seconds(cue.start_ms)},
+          {"words", std::move(words)}};
 }
 
 class JsonWriter : public DocumentWriter {

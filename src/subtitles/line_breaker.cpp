@@ -18,7 +18,7 @@ constexpr double LONE_WORD_COST = 40.0;
 
 }  // namespace
 
-void LineFill::add(const Word& word) {
+void LineFill::add(const CueWord& word) {
   const std::size_t width = display_width(word.text);
   const bool first = last_.empty();
   const std::size_t added = first ? width : added_width(last_, word.text);
@@ -32,13 +32,13 @@ void LineFill::add(const Word& word) {
   last_ = word.text;
 }
 
-std::size_t lines_needed(std::span<const Word> words, std::size_t max_width) {
+std::size_t lines_needed(std::span<const CueWord> words, std::size_t max_width) {
   LineFill fill(max_width);
-  for (const Word& word : words) fill.add(word);
+  for (const CueWord& word : words) fill.add(word);
   return fill.lines();
 }
 
-std::vector<std::size_t> line_starts(std::span<const Word> words, std::size_t max_width,
+std::vector<std::size_t> line_starts(std::span<const CueWord> words, std::size_t max_width,
                                      std::size_t max_lines) {
   const std::size_t n = words.size();
   const std::size_t lines = std::max<std::size_t>(lines_needed(words, max_width), 1);
@@ -109,7 +109,7 @@ std::vector<std::size_t> line_starts(std::span<const Word> words, std::size_t ma
   return starts;
 }
 
-std::vector<std::string> break_lines(std::span<const Word> words, std::size_t max_width,
+std::vector<std::string> break_lines(std::span<const CueWord> words, std::size_t max_width,
                                      std::size_t max_lines) {
   const std::vector<std::size_t> starts = line_starts(words, max_width, max_lines);
   std::vector<std::string> lines;

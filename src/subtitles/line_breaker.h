@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/asr/word.h"
+#include "subtitles/cue.h"
 
 namespace tw::subtitles {
 
@@ -18,7 +18,7 @@ namespace tw::subtitles {
 class LineFill {
  public:
   explicit LineFill(std::size_t max_width) : max_width_(max_width) {}
-  void add(const Word& word);
+  void add(const CueWord& word);
   std::size_t lines() const { return lines_; }
   std::size_t width() const { return total_width_; }  // of the words on one line
 
@@ -31,15 +31,15 @@ class LineFill {
 };
 
 // The fewest lines of at most `max_width` columns that hold `words`.
-std::size_t lines_needed(std::span<const Word> words, std::size_t max_width);
+std::size_t lines_needed(std::span<const CueWord> words, std::size_t max_width);
 
 // Where the lines of `words` start (the first is 0), at most `max_lines` unless the words need
 // more. `words` is not empty.
-std::vector<std::size_t> line_starts(std::span<const Word> words, std::size_t max_width,
+std::vector<std::size_t> line_starts(std::span<const CueWord> words, std::size_t max_width,
                                      std::size_t max_lines);
 
 // The lines' texts for those starts.
-std::vector<std::string> break_lines(std::span<const Word> words, std::size_t max_width,
+std::vector<std::string> break_lines(std::span<const CueWord> words, std::size_t max_width,
                                      std::size_t max_lines);
 
 }  // namespace tw::subtitles

@@ -12,8 +12,6 @@ namespace tw::subtitles {
 namespace {
 
 constexpr std::size_t MAX_EXAMPLES = 20;
-// Times are written to the millisecond: a gap or duration within this of a limit meets it.
-constexpr double WRITTEN_SLACK = 0.0015;
 
 struct RuleText {
   const char* heading;  // nullptr: a reason under the heading before
@@ -40,12 +38,6 @@ constexpr RuleText RULE_TEXTS[] = {
     {"a 1-2 word sentence tail alone in a cue", nullptr},
     {"a sentence split at an abbreviation, an initial or a number", nullptr},
 };
-
-double words_end(const Cue& cue) {
-  double end = cue.words.front().end;
-  for (const Word& word : cue.words) end = std::max(end, word.end);
-  return end;
-}
 
 std::size_t characters(const Cue& cue) {
   std::size_t count = cue.lines.size() - 1;
@@ -76,7 +68,7 @@ void QualityReport::note(Rule rule, const Cue& cue) {
   const RuleText& what = RULE_TEXTS[rule];
   std::size_t heading = rule;
   while (!RULE_TEXTS[heading].heading) --heading;
-  std::string line = "cue " + std::to_string(cue_number_) + " at " + clock_time(cue.start, ',') +
+  std::string line = "cue " + std::to_string(cue_number_) + " at " + clock_time(cue.start_ms, ',') +
                      ": " + RULE_TEXTS[heading].heading;
   if (what.text) line += std::string(" (") + what.text + ")";
   examples_.push_back(line);
@@ -90,7 +82,7 @@ void QualityReport::check_lines(const Cue& cue) {
   if (cue.lines.size() > limits_.max_lines) note(too_many_lines, cue);
   if (cue.lines.size() != 2) return;
   ++two_line_cues_;
-  const std::span<const Word> words(cue.words);
+  const std::span<const CueWord> words(cue.words);
   const std::size_t top = top_words(cue);
   if (top == 0) return;
   auto fits = [&](std::size_t k) {
@@ -114,33 +106,32 @@ void QualityReport::check_lines(const Cue& cue) {
   if ((top == 1 || top + 1 == words.size()) && inner_fits) note(lone_word_line, cue);
 }
 
-void QualityReport::finish_previous(std::optional<double> next_start) {
+void QualityReport::finish_previous(std::optional<Milliseconds> next_start) {
   const Cue& cue = *previous_;
-  const double min_gap = limits_.min_gap_seconds();
-  const double duration = cue.end - cue.start;
-  const bool next_at_once = next_start && *next_start - cue.end <= min_gap + WRITTEN_SLACK;
-  if (duration < limits_.min_cue_seconds - WRITTEN_SLACK) {
+  const Milliseconds min_gap = limits_.min_gap_ms();
+  const Milliseconds duration = cue.end_ms - cue.start_ms;
+  const bool next_at_once = next_start && *next_start - cue.end_ms <= min_gap;
+  if (duration < limits_.min_cue_ms) {
     note(next_at_once ? too_short_next_follows : too_short_other, cue);
   }
-  const double speed = static_cast<double>(characters(cue)) / std::max(duration, 1e-3);
-  if (speed > limits_.max_cps * (1 + 1e-3)) {
-    const double spoken = words_end(cue) - cue.words.front().start;
-    const bool speech_faster =
-        static_cast<double>(characters(cue)) > limits_.max_cps * std::max(spoken, 1e-3);
-    note(speech_faster ? too_fast_speech : next_at_once ? too_fast_no_gap : too_fast_longest, cue);
+  const Milliseconds reading = limits_.reading_ms(characters(cue));
+  if (duration < reading) {
+    const Milliseconds spoken = words_end_ms(cue) - cue.words.front().start_ms;
+    note(spoken < reading ? too_fast_speech
+         : next_at_once   ? too_fast_no_gap
+                          : too_fast_longest,
+         cue);
   }
   if (next_start) {
-    const double gap = *next_start - cue.end;
-    if (gap < min_gap - WRITTEN_SLACK) note(gap_under_minimum, cue);
-    if (gap > min_gap + WRITTEN_SLACK && gap < limits_.close_gap_seconds - WRITTEN_SLACK) {
-      note(gap_left_open, cue);
-    }
+    const Milliseconds gap = *next_start - cue.end_ms;
+    if (gap < min_gap) note(gap_under_minimum, cue);
+    if (gap > min_gap && gap < limits_.close_gap_ms) note(gap_left_open, cue);
   }
 }
 
 void QualityReport::add(const Cue& cue) {
   if (previous_) {
-    finish_previous(cue.start);
+    finish_previous(cue.start_ms);
     const std::string& last = previous_->words.back().text;
     const std::string& first = cue.words.front().text;
     ++cue_number_;
@@ -163,16 +154,9 @@ std::string QualityReport::text() {
     finish_previous(std::nullopt);
     previous_.reset();
   }
-  char limits[256];
-  std::snprintf(limits, sizeof limits,
-                "limits: %zu columns a line, %zu lines, %g s longest, %.3g s shortest, %g "
-                "characters a second, gaps of %zu frames at %g fps, gaps under %g s closed\n",
-                limits_.max_line_chars, limits_.max_lines, limits_.max_cue_seconds,
-                limits_.min_cue_seconds, limits_.max_cps, limits_.cue_gap_frames, limits_.fps,
-                limits_.close_gap_seconds);
   std::string out = "subtitle quality: " + std::to_string(cues_) + " cues (" +
                     std::to_string(two_line_cues_) + " of two lines), " + std::to_string(words_) +
-                    " words\n" + limits;
+                    " words\n" + limits_.text();
   std::size_t breaking = 0;
   for (std::size_t rule = 0; rule < rule_count; ++rule) {
     const RuleText& what = RULE_TEXTS[rule];

@@ -44,7 +44,7 @@ class QualityReport {
  private:
   void note(Rule rule, const Cue& cue);
   void check_lines(const Cue& cue);
-  void finish_previous(std::optional<double> next_start);
+  void finish_previous(std::optional<Milliseconds> next_start);
 
   CueLimits limits_;
   std::optional<Cue> previous_;  // waits for the next cue's start

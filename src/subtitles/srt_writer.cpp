@@ -29,7 +29,7 @@ class SrtWriter : public DocumentWriter {
  public:
   std::string cue(const Cue& cue) override {
     std::string text = std::to_string(++count_) + '\n';
-    text += clock_time(cue.start, ',') + " --> " + clock_time(cue.end, ',') + '\n';
+    text += clock_time(cue.start_ms, ',') + " --> " + clock_time(cue.end_ms, ',') + '\n';
     for (const std::string& line : cue.lines) text += plain_text(line) + '\n';
     return text + '\n';
   }

@@ -15,15 +15,15 @@ class TextWriter : public DocumentWriter {
  public:
   std::string cue(const Cue& cue) override {
     std::string text;
-    for (const Word& word : cue.words) {
-      if (last_end_ && word.start - *last_end_ >= PARAGRAPH_PAUSE_SECONDS) {
+    for (const CueWord& word : cue.words) {
+      if (last_end_ && word.start_ms - *last_end_ >= PARAGRAPH_PAUSE_MS) {
         text += "\n\n";
       } else if (last_end_ && !joins_without_blank(last_text_, word.text)) {
         text += ' ';
       }
       last_text_ = word.text;
       text += one_line(word.text);
-      last_end_ = last_end_ ? std::max(*last_end_, word.end) : word.end;
+      last_end_ = last_end_ ? std::max(*last_end_, word.end_ms) : word.end_ms;
     }
     return text;
   }
@@ -31,7 +31,7 @@ class TextWriter : public DocumentWriter {
   std::string end() override { return last_end_ ? "\n" : ""; }
 
  private:
-  std::optional<double> last_end_;  // the latest word end so far; none before the first word
+  std::optional<Milliseconds> last_end_;  // the latest word end so far; none before the first word
   std::string last_text_;
 };
 

@@ -1,28 +1,17 @@
 #include "subtitles/timing_pass.h"
 
 #include <algorithm>
-#include <cmath>
-#include <limits>
 #include <utility>
 
-#include "subtitles/cue_text.h"
 #include "subtitles/display_width.h"
 #include "subtitles/line_breaker.h"
 
 namespace tw::subtitles {
 namespace {
 
-double words_end(const Cue& cue) {
-  double end = cue.words.front().end;
-  for (const Word& word : cue.words) end = std::max(end, word.end);
-  return end;
-}
-
-// A cue is on screen for a frame at least, and ends a written millisecond after it starts (past
-// 10^12 s, where the written times stop, at least at the next representable time).
-double shown_end(const Cue& cue, double end, double fps) {
-  return std::max({end, cue.start + 1.0 / fps, next_millisecond(cue.start),
-                   std::nextafter(cue.start, std::numeric_limits<double>::infinity())});
+// A cue is on screen for a frame at least, so it always ends after it starts.
+Milliseconds shown_end(const Cue& cue, Milliseconds end, const CueLimits& limits) {
+  return std::max(end, cue.start_ms + limits.frame_ms());
 }
 
 std::size_t characters(const Cue& cue) {
@@ -33,39 +22,49 @@ std::size_t characters(const Cue& cue) {
 
 }  // namespace
 
-double TimingPass::wanted_end(const Cue& cue) const {
-  const double last = words_end(cue);
-  const double reading = static_cast<double>(characters(cue)) / limits_.max_cps;
-  const double longest = std::max(limits_.max_cue_seconds, last - cue.start);
-  return std::max(last, cue.start + std::min(std::max(limits_.min_cue_seconds, reading), longest));
+Milliseconds TimingPass::wanted_end(const Cue& cue) const {
+  const Milliseconds last = words_end_ms(cue);
+  const Milliseconds reading = limits_.reading_ms(characters(cue));
+  const Milliseconds longest = std::max(limits_.max_cue_ms, last - cue.start_ms);
+  return std::max(last, cue.start_ms + std::min(std::max(limits_.min_cue_ms, reading), longest));
 }
 
-double TimingPass::settle(double next_start) {
+Milliseconds TimingPass::settle(Milliseconds next_start) {
   Cue& cue = *held_;
-  const double min_gap = limits_.min_gap_seconds();
-  const double wanted = wanted_end(cue);
-  const double latest = next_start - min_gap;
-  double end = next_start - wanted < std::max(limits_.close_gap_seconds, min_gap) ? latest : wanted;
-  end = std::max(end, words_end(cue) - min_gap);
-  cue.end = shown_end(cue, end, limits_.fps);
-  return cue.end + min_gap;
+  const Milliseconds min_gap = limits_.min_gap_ms();
+  const Milliseconds wanted = wanted_end(cue);
+  const Milliseconds latest = next_start - min_gap;
+  Milliseconds end =
+      next_start - wanted < std::max(limits_.close_gap_ms, min_gap) ? latest : wanted;
+  end = std::max(end, words_end_ms(cue) - min_gap);
+  cue.end_ms = shown_end(cue, end, limits_);
+  return cue.end_ms + min_gap;
+}
+
+bool TimingPass::too_short(const Cue& cue) const {
+  return cue.end_ms - cue.start_ms < limits_.min_cue_ms;
+}
+
+bool TimingPass::may_join(Milliseconds next_start) const {
+  return too_short(*held_) && next_start - words_end_ms(*held_) <= limits_.pause_ms;
 }
 
 bool TimingPass::can_join(const Cue& next) const {
-  if (held_->end - held_->start >= limits_.min_cue_seconds) return false;
-  if (std::max(words_end(*held_), words_end(next)) - held_->words.front().start >
-      limits_.max_cue_seconds) {
+  const CueWord& first = held_->words.front();
+  if (!may_join(next.words.front().start_ms)) return false;
+  if (std::max(words_end_ms(*held_), words_end_ms(next)) - first.start_ms > limits_.max_cue_ms) {
     return false;
   }
-  std::vector<Word> words = held_->words;
+  std::vector<CueWord> words = held_->words;
   words.insert(words.end(), next.words.begin(), next.words.end());
   return lines_needed(words, limits_.max_line_chars) <= limits_.max_lines;
 }
 
 std::vector<Cue> TimingPass::add(Cue cue) {
   std::vector<Cue> final_cues;
+  const Milliseconds words_start = cue.words.front().start_ms;
   if (held_) {
-    const double earliest_next = settle(cue.words.front().start);
+    const Milliseconds earliest_next = settle(words_start);
     if (can_join(cue)) {
       held_->words.insert(held_->words.end(), std::make_move_iterator(cue.words.begin()),
                           std::make_move_iterator(cue.words.end()));
@@ -73,36 +72,37 @@ std::vector<Cue> TimingPass::add(Cue cue) {
       return final_cues;
     }
     final_cues.push_back(*std::exchange(held_, std::nullopt));
-    cue.start = std::max(cue.words.front().start, earliest_next);
+    previous_end_ = final_cues.back().end_ms;
+    cue.start_ms = std::max(words_start, earliest_next);
   } else {
-    cue.start = std::max(cue.words.front().start, previous_end_ + limits_.min_gap_seconds());
+    cue.start_ms =
+        previous_end_ ? std::max(words_start, *previous_end_ + limits_.min_gap_ms()) : words_start;
   }
-  if (!final_cues.empty()) previous_end_ = final_cues.back().end;
   held_ = std::move(cue);
   return final_cues;
 }
 
-std::optional<Cue> TimingPass::next_starts_at(double seconds) {
+std::optional<Cue> TimingPass::next_starts_at(Milliseconds ms) {
   if (!held_) return std::nullopt;
-  settle(seconds);
-  if (held_->end - held_->start < limits_.min_cue_seconds) return std::nullopt;
-  previous_end_ = held_->end;
+  settle(ms);
+  if (may_join(ms)) return std::nullopt;
+  previous_end_ = held_->end_ms;
   return std::exchange(held_, std::nullopt);
 }
 
-std::optional<Cue> TimingPass::reach(double seconds) {
+std::optional<Cue> TimingPass::reach(Milliseconds ms) {
   if (!held_) return std::nullopt;
-  const double gap_needed = std::max(limits_.close_gap_seconds, limits_.min_gap_seconds());
-  if (seconds - wanted_end(*held_) < gap_needed) return std::nullopt;
-  settle(seconds);
-  previous_end_ = held_->end;
+  const Milliseconds gap_needed = std::max(limits_.close_gap_ms, limits_.min_gap_ms());
+  if (ms - wanted_end(*held_) < gap_needed) return std::nullopt;
+  settle(ms);
+  previous_end_ = held_->end_ms;
   return std::exchange(held_, std::nullopt);
 }
 
 std::optional<Cue> TimingPass::finish() {
   if (!held_) return std::nullopt;
-  held_->end = shown_end(*held_, wanted_end(*held_), limits_.fps);
-  previous_end_ = held_->end;
+  held_->end_ms = shown_end(*held_, wanted_end(*held_), limits_);
+  previous_end_ = held_->end_ms;
   return std::exchange(held_, std::nullopt);
 }
 

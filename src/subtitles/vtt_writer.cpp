@@ -32,7 +32,7 @@ class VttWriter : public DocumentWriter {
 
   std::string cue(const Cue& cue) override {
     std::string text =
-        '\n' + clock_time(cue.start, '.') + " --> " + clock_time(cue.end, '.') + '\n';
+        '\n' + clock_time(cue.start_ms, '.') + " --> " + clock_time(cue.end_ms, '.') + '\n';
     for (const std::string& line : cue.lines) text += escaped(line) + '\n';
     return text;
   }

@@ -116,7 +116,7 @@ def test_ffmpeg_reads_back_every_srt_and_vtt_with_the_cues_of_the_json_document(
             # At least 2 frames at 24 fps between cues, as written.
             assert before is None or to_ms(cue["start"]) - to_ms(before["end"]) >= 83, name
             assert to_ms(cue["end"]) > to_ms(cue["start"]), name
-            assert cue["start"] >= cue["words"][0]["start"], name
+            assert to_ms(cue["start"]) >= to_ms(cue["words"][0]["start"]), name
             assert len(cue["lines"]) <= 2, name
             assert all(columns(line) <= 42 or " " not in line for line in cue["lines"]), name
             assert not any(han(a) and b == " " and han(c) for line in cue["lines"]
@@ -228,8 +228,16 @@ def test_sentences_make_cues_a_subtitler_would_keep(worker):
         ["and the children can play outside", "in the garden, pump."],
         ["So what do you want to do with the old car", "that your father gave you last year?"],
         ["I don't know."]]
+    ms = lambda seconds: round(seconds * 1000)  # noqa: E731 (cue times are whole milliseconds)
     for cue, after in zip(cues, cues[1:]):
-        assert cue["end"] - cue["start"] >= 5 / 6 and after["start"] - cue["end"] >= 2 / 24 - 1e-9
+        assert ms(cue["end"]) - ms(cue["start"]) >= 833 and ms(after["start"]) - ms(cue["end"]) >= 83
+    # A short sentence shown for exactly the minimum stays alone: no cue spans a long silence.
+    short = READY + words_record(30.0, [{"text": t, "start": s, "end": e} for t, s, e in [
+        ("Hello", 0.5, 1.0), ("world.", 1.1, 1.5), ("Yes.", 5.0, 5.5), ("Next", 9.0, 9.5),
+        ("cue.", 9.6, 9.9)]])
+    result = run_subtitles(worker, ["--format", "json"], short)
+    assert [(c["start"], c["end"], c["lines"]) for c in json.loads(result.stdout)["cues"]] == [
+        (0.5, 1.5, ["Hello world."]), (5.0, 5.833, ["Yes."]), (9.0, 9.9, ["Next cue."])]
 
 
 def test_a_style_sets_the_limits_other_options_change_and_the_report_counts_what_breaks(

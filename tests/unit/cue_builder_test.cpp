@@ -26,7 +26,8 @@ std::vector<std::string> build(const CueLimits& limits, const std::vector<Step>&
   std::vector<std::string> out;
   auto note = [&](const Cue& cue, const std::string& when) {
     char times[64];
-    std::snprintf(times, sizeof times, " %.3f-%.3f", cue.start, cue.end);
+    std::snprintf(times, sizeof times, " %.3f-%.3f", static_cast<double>(cue.start_ms) / 1000,
+                  static_cast<double>(cue.end_ms) / 1000);
     std::string text = "@" + when + times;
     for (std::size_t i = 0; i < cue.lines.size(); ++i) text += (i ? "|" : " ") + cue.lines[i];
     out.push_back(text);
@@ -64,7 +65,7 @@ TEST(CueBuilder, EndsCuesAtSentencesPausesAndLimits) {
        {{"\"Yes!\"", 0.0, 0.5}, {"(no.)", 0.5, 1.0}, {"\u00BFqu\u00E9?", 1.0, 1.5}},
        {"@2 0.000-0.917 \"Yes!\" (no.)", "@end 1.000-1.833 \u00BFqu\u00E9?"}},
       {"a pause longer than the threshold ends the cue; one of exactly that length does not",
-       {.pause_seconds = 0.5},
+       {.pause_ms = 500},
        {{"one", 0.0, 0.5},
         {"two", 0.5, 1.0},
         {"three", 1.5, 2.0},
@@ -72,10 +73,23 @@ TEST(CueBuilder, EndsCuesAtSentencesPausesAndLimits) {
         {"five", 3, 3.5},
         {"six", 3.5, 4}},
        {"@end 0.000-2.000 one two three", "@end 2.750-4.000 four five six"}},
-      {"but not when it would leave a stray word",
-       {.pause_seconds = 0.5},
+      {"even when it leaves a stray word",
+       {.pause_ms = 500},
        {{"a", 0.0, 1.0}, {"b", 1.5, 2.0}, {"c", 2.75, 3.0}},
-       {"@end 0.000-3.000 a b c"}},
+       {"@end 0.000-2.000 a b", "@end 2.750-3.583 c"}},
+      {"nor when it leaves a flash: a short sentence never shares a cue across a pause",
+       {},
+       {{"Yes.", 5.0, 5.2}, {"No.", 5.9, 6.0}},
+       {"@end 5.000-5.817 Yes.", "@end 5.900-6.733 No."}},
+      {"a cue kept up for exactly the minimum is not too short, whatever its start",
+       {},
+       {{"Hello", 0.5, 1.0},
+        {"world.", 1.1, 1.5},
+        {"Yes.", 5.0, 5.5},
+        {"Next", 9.0, 9.5},
+        {"cue.", 9.6, 9.9},
+        {"", 30.0}},
+       {"@2 0.500-1.500 Hello world.", "@3 5.000-5.833 Yes.", "@5 9.000-9.900 Next cue."}},
       {"lines break between words, and the words spread over cues without a one-word tail",
        narrow,
        {{"aaaa", 0, 1}, {"bbbb", 1, 2}, {"cccc", 2, 3}, {"dddd", 3, 4}, {"ee", 4, 5}},
@@ -89,11 +103,11 @@ TEST(CueBuilder, EndsCuesAtSentencesPausesAndLimits) {
        {{"\u00E9t\u00E9", 0, 1}, {"\u00E0\u00E9\u00FC", 1, 2}, {"x", 2, 3}},
        {"@end 0.000-3.000 \u00E9t\u00E9 \u00E0\u00E9\u00FC x"}},
       {"no cue longer than its limit, and no half-second word left alone",
-       {.max_cue_seconds = 3.0},
+       {.max_cue_ms = 3000},
        {{"a", 0, 1}, {"b", 1, 3}, {"c", 3, 3.5}, {"d", 3.5, 7}},
        {"@end 0.000-0.917 a", "@end 1.000-3.417 b c", "@end 3.500-7.000 d"}},
       {"a cue whose words overlap the next keeps the gap: it ends 2 frames before its words do",
-       {.pause_seconds = 0.5},
+       {.pause_ms = 500},
        {{"long.", 0, 5}, {"x", 4, 4.5}, {"y", 4.5, 6}},
        {"@1 0.000-4.917 long.", "@end 5.000-6.000 x y"}},
       {"words of no length or overlapping the cue before still give cues a frame long, apart",
@@ -110,22 +124,28 @@ TEST(CueBuilder, EndsCuesAtSentencesPausesAndLimits) {
        {{"Everybody", 0, 0.4}, {"understood", 0.4, 0.8}, {"everything.", 0.8, 1.2}, {"", 5}},
        {"@3 0.000-1.600 Everybody understood everything."}},
       {"the end of the covered audio finalizes a cue once a 2 s silence and its end are certain",
-       {.max_cue_seconds = 3.0, .pause_seconds = 0.5},
+       {.max_cue_ms = 3000, .pause_ms = 500},
        {{"a", 0, 1}, {"", 2.5}, {"", 3.5}, {"b", 4, 4.5}, {"", 6.75}, {"c", 7, 7.5}},
        {"@2 0.000-1.000 a", "@4 4.000-4.833 b", "@end 7.000-7.833 c"}},
   };
   for (const BuildCase& c : cases) EXPECT_EQ(build(c.limits, c.steps), c.cues) << c.behaviour;
 }
 
-TEST(CueBuilder, JoinsACueTooShortToShowWithTheNextWhenBothFit) {
+TEST(CueBuilder, JoinsACueTooShortToShowWithTheNextWhenBothFitAndNoPausePartsThem) {
   TimingPass timing({});
-  EXPECT_TRUE(timing.add({.lines = {"a."}, .words = {{"a.", 0.0, 0.2}}}).empty());
-  EXPECT_TRUE(timing.add({.lines = {"b"}, .words = {{"b", 0.3, 0.5}}}).empty());
+  EXPECT_TRUE(timing.add({.lines = {"a."}, .words = {cue_word({"a.", 0.0, 0.2})}}).empty());
+  EXPECT_TRUE(timing.add({.lines = {"b"}, .words = {cue_word({"b", 0.3, 0.5})}}).empty());
   std::optional<Cue> joined = timing.finish();
   ASSERT_TRUE(joined);
   EXPECT_EQ(joined->lines, std::vector<std::string>{"a. b"});
-  EXPECT_EQ(joined->start, 0.0);
-  EXPECT_DOUBLE_EQ(joined->end, 5.0 / 6.0);
+  EXPECT_EQ(joined->start_ms, 0);
+  EXPECT_EQ(joined->end_ms, 833);
+  // After 0.7 s of silence (more than --pause-ms) the short cue stays alone.
+  EXPECT_TRUE(timing.add({.lines = {"c."}, .words = {cue_word({"c.", 2.0, 2.2})}}).empty());
+  const std::vector<Cue> alone = timing.add({.lines = {"d"}, .words = {cue_word({"d", 2.9, 3.0})}});
+  ASSERT_EQ(alone.size(), 1u);
+  EXPECT_EQ(alone[0].lines, std::vector<std::string>{"c."});
+  EXPECT_EQ(alone[0].end_ms, 2817);
 }
 
 TEST(CueBuilder, TellsSentenceEnds) {

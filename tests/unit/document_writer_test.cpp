@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -19,17 +20,18 @@ std::string document(Format format, const std::vector<Cue>& cues) {
 
 TEST(DocumentWriter, WritesEachFormatsSyntax) {
   const std::vector<Cue> cues = {
-      {0.48,
-       1.6805,
+      {480,
+       1681,
        {"Tom & <Jerry>", "run"},
-       {{"Tom", 0.48, 0.8}, {"&", 0.9, 1.0}, {"<Jerry>", 1.0, 1.2}, {"run", 1.3, 1.6805}}},
-      {4.0, 36001.5, {"a\tb"}, {{"a\tb", 4.0, 36001.5}}},
+       {cue_word({"Tom", 0.48, 0.8}), cue_word({"&", 0.9, 1.0}), cue_word({"<Jerry>", 1.0, 1.2}),
+        cue_word({"run", 1.3, 1.6805})}},
+      {4000, 36001500, {"a\tb"}, {cue_word({"a\tb", 4.0, 36001.5})}},
   };
   EXPECT_EQ(document(Format::srt, cues),
             "1\n00:00:00,480 --> 00:00:01,681\nTom & <\u200BJerry>\nrun\n\n"
             "2\n00:00:04,000 --> 10:00:01,500\na b\n\n");
   // No word is markup in SubRip, nor a time line.
-  const Cue markup = {1.0, 2.0, {"1 --> 00:00:02,000 ---> a<b>c", "{\\i1} \\N"}, {}};
+  const Cue markup = {1000, 2000, {"1 --> 00:00:02,000 ---> a<b>c", "{\\i1} \\N"}, {}};
   EXPECT_EQ(document(Format::srt, {markup}),
             "1\n00:00:01,000 --> 00:00:02,000\n1 --\u200B> 00:00:02,000 --\u200B-> "
             "a<\u200Bb>c\n{\u200B\\\u200Bi1} \\\u200BN\n\n");
@@ -48,13 +50,15 @@ TEST(DocumentWriter, WritesEachFormatsSyntax) {
 }
 
 TEST(DocumentWriter, WritesClockTimesToTheMillisecond) {
-  EXPECT_EQ(clock_time(0.0, ','), "00:00:00,000");
-  EXPECT_EQ(clock_time(62.3454, ','), "00:01:02,345");
-  EXPECT_EQ(clock_time(3599.9996, '.'), "01:00:00.000");
-  EXPECT_EQ(clock_time(360000.25, '.'), "100:00:00.250");
-  EXPECT_EQ(clock_time(-0.5, ','), "00:00:00,000");
-  EXPECT_EQ(clock_time(next_millisecond(5.0006), ','), "00:00:05,002");
-  EXPECT_EQ(clock_time(next_millisecond(-0.5), ','), "00:00:00,001");
+  const struct {
+    double seconds;
+    const char* written;
+  } cases[] = {
+      {0.0, "00:00:00,000"},        {62.3454, "00:01:02,345"},      {3599.9996, "01:00:00,000"},
+      {360000.25, "100:00:00,250"}, {-0.5, "00:00:00,000"},         {0.0005, "00:00:00,001"},
+      {2.9995, "00:00:03,000"},     {1e300, "277777777:46:40,000"}, {std::nan(""), "00:00:00,000"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(clock_time(to_milliseconds(c.seconds), ','), c.written);
 }
 
 }  // namespace

@@ -13,8 +13,8 @@ namespace tw::subtitles {
 namespace {
 
 // Words from blank-separated text ("|" in the text stands for nothing: no blank there).
-std::vector<Word> words_of(const std::string& text) {
-  std::vector<Word> words;
+std::vector<CueWord> words_of(const std::string& text) {
+  std::vector<CueWord> words;
   std::istringstream in(text);
   for (std::string word; in >> word;) words.push_back({word, 0.0, 0.0});
   return words;

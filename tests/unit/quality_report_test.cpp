@@ -9,19 +9,19 @@
 namespace tw::subtitles {
 namespace {
 
-// A cue from START to END, its lines given with "|" between them, its words one a second from
-// START.
+// A cue from START to END, its lines given with "|" between them, its words WORD_SECONDS each
+// from START.
 Cue cue(double start, double end, const std::string& lines, double word_seconds = 0.2) {
   Cue made;
-  made.start = start;
-  made.end = end;
+  made.start_ms = to_milliseconds(start);
+  made.end_ms = to_milliseconds(end);
   std::istringstream in(lines);
   for (std::string line; std::getline(in, line, '|');) {
     made.lines.push_back(line);
     std::istringstream words(line);
     for (std::string word; words >> word;) {
       const double at = start + word_seconds * static_cast<double>(made.words.size());
-      made.words.push_back({word, at, at + word_seconds});
+      made.words.push_back(cue_word({word, at, at + word_seconds}));
     }
   }
   return made;
@@ -47,6 +47,9 @@ TEST(QualityReport, CountsEachRuleTheCuesBreakAndWhy) {
        {cue(0, 1, "One."), cue(1.3, 2.3, "Two.")},
        QualityReport::gap_left_open},
       {"a word wider than a line", {cue(0, 2, std::string(50, 'x'))}, QualityReport::wide_line},
+      {"short by a millisecond as written",
+       {cue(1.0, 1.832, "Hi.")},
+       QualityReport::too_short_other},
       {"broken after an article",
        {cue(0, 3, "She bought a bottle of the|cheapest wine in town")},
        QualityReport::break_after_binding},
@@ -72,7 +75,7 @@ TEST(QualityReport, CountsEachRuleTheCuesBreakAndWhy) {
   }
   QualityReport clean({});
   clean.add(cue(0, 3, "Well, Dr. Smith said|that we should meet."));
-  clean.add(cue(3.0 + 2.0 / 24, 4, "Yes. Okay."));
+  clean.add(cue(3.0 + 2.0 / 24, 3.916, "Yes. Okay."));  // 833 ms after 3.083 s, as written
   EXPECT_NE(clean.text().find("every cue keeps every rule"), std::string::npos) << clean.text();
 }
 

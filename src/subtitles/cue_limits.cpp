@@ -1,0 +1,52 @@
+#include "subtitles/cue_limits.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace tw::subtitles {
+namespace {
+
+constexpr double MS_PER_SECOND = 1000.0;
+
+bool positive_rate(double rate) { return std::isfinite(rate) && rate > 0.0; }
+
+double seconds(Milliseconds ms) { return static_cast<double>(ms) / MS_PER_SECOND; }
+
+}  // namespace
+
+Milliseconds CueLimits::min_gap_ms() const {
+  return limit_milliseconds(static_cast<double>(cue_gap_frames) * MS_PER_SECOND / fps);
+}
+
+Milliseconds CueLimits::frame_ms() const {
+  const Milliseconds frame = limit_milliseconds(MS_PER_SECOND / fps);
+  return frame > 0 ? frame : 1;
+}
+
+Milliseconds CueLimits::reading_ms(std::size_t characters) const {
+  return limit_milliseconds(std::ceil(static_cast<double>(characters) * MS_PER_SECOND / max_cps));
+}
+
+Status CueLimits::validate() const {
+  if (max_line_chars == 0 || max_lines == 0) return fail("a cue needs a line of a column");
+  if (!positive_rate(max_cps) || !positive_rate(fps)) {
+    return fail("the reading speed and the frame rate must be positive numbers");
+  }
+  for (Milliseconds ms : {max_cue_ms, pause_ms, min_cue_ms, close_gap_ms}) {
+    if (ms < 0 || ms > MAX_LIMIT_MS) return fail("a time limit outside 0 to 10^6 s");
+  }
+  return {};
+}
+
+std::string CueLimits::text() const {
+  char line[320];
+  std::snprintf(line, sizeof line,
+                "limits: %zu columns a line, %zu lines, %g s longest, %g s shortest, %g "
+                "characters a second, gaps of %zu frames at %g fps, gaps under %g s closed, "
+                "pauses over %g s end a cue\n",
+                max_line_chars, max_lines, seconds(max_cue_ms), seconds(min_cue_ms), max_cps,
+                cue_gap_frames, fps, seconds(close_gap_ms), seconds(pause_ms));
+  return line;
+}
+
+}  // namespace tw::subtitles
