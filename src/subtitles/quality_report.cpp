@@ -76,9 +76,9 @@ void QualityReport::note(Rule rule, const Cue& cue) {
 
 void QualityReport::check_lines(const Cue& cue) {
   const std::size_t width = limits_.max_line_chars;
-  for (const std::string& line : cue.lines) {
-    if (display_width(line) > width) note(wide_line, cue);
-  }
+  const bool wide = std::ranges::any_of(
+      cue.lines, [&](const std::string& line) { return display_width(line) > width; });
+  if (wide) note(wide_line, cue);
   if (cue.lines.size() > limits_.max_lines) note(too_many_lines, cue);
   if (cue.lines.size() != 2) return;
   ++two_line_cues_;

@@ -30,7 +30,7 @@ class QualityReport {
     too_fast_longest,        // faster: at its longest duration
     gap_under_minimum,
     gap_left_open,
-    wide_line,            // a line wider than the limit: a word wider than a line
+    wide_line,            // a line (or more) wider than the limit: a word wider than a line
     too_many_lines,       // more lines than the limit: words wider than a line
     break_after_binding,  // two lines broken after an article, pronoun ... where another fits
     punctuation_ignored,  // two lines not broken at clause punctuation that fits

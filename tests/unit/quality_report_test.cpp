@@ -27,6 +27,14 @@ Cue cue(double start, double end, const std::string& lines, double word_seconds 
   return made;
 }
 
+std::size_t occurrences(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
 TEST(QualityReport, CountsEachRuleTheCuesBreakAndWhy) {
   const struct {
     const char* behaviour;
@@ -47,6 +55,9 @@ TEST(QualityReport, CountsEachRuleTheCuesBreakAndWhy) {
        {cue(0, 1, "One."), cue(1.3, 2.3, "Two.")},
        QualityReport::gap_left_open},
       {"a word wider than a line", {cue(0, 2, std::string(50, 'x'))}, QualityReport::wide_line},
+      {"two lines wider than the limit: one cue",
+       {cue(0, 2, std::string(50, 'x') + "|" + std::string(50, 'y'))},
+       QualityReport::wide_line},
       {"short by a millisecond as written",
        {cue(1.0, 1.832, "Hi.")},
        QualityReport::too_short_other},
@@ -71,7 +82,11 @@ TEST(QualityReport, CountsEachRuleTheCuesBreakAndWhy) {
     for (const Cue& each : c.cues) report.add(each);
     const std::string text = report.text();
     EXPECT_EQ(report.count(c.rule), 1u) << c.behaviour << "\n" << text;
-    EXPECT_NE(text.find("cue "), std::string::npos) << c.behaviour << "\n" << text;
+    std::size_t breaking = 0;
+    for (std::size_t rule = 0; rule < QualityReport::rule_count; ++rule) {
+      breaking += report.count(static_cast<QualityReport::Rule>(rule));
+    }
+    EXPECT_EQ(occurrences(text, "\n  cue "), breaking) << c.behaviour << "\n" << text;
   }
   QualityReport clean({});
   clean.add(cue(0, 3, "Well, Dr. Smith said|that we should meet."));
