@@ -3,11 +3,11 @@
 #include <optional>
 #include <utility>
 
-#include "core/platform/file_identity.h"
 #include "core/platform/std_streams.h"
 #include "core/text/white_space.h"
 #include "subtitles/command_line.h"
 #include "subtitles/cue_builder.h"
+#include "subtitles/destinations.h"
 #include "subtitles/document_writer.h"
 #include "subtitles/input.h"
 #include "subtitles/output.h"
@@ -106,25 +106,6 @@ Status read_records(Input& input, Document& document) {
   return {};
 }
 
-// Opening the output empties it: it must not be the file the records are still to be read
-// from, whatever name reaches it.
-Status check_not_input(const std::optional<std::string>& output, const Input& input) {
-  if (output && input.identity && file_identity(*output) == input.identity) {
-    return fail("cannot write " + *output, Error("it is the input"));
-  }
-  return {};
-}
-
-// The report is written after the document: on the output's file it would replace it.
-Status check_report_not_output(const std::string& report,
-                               const std::optional<std::string>& output) {
-  const std::optional<FileIdentity> report_file = file_identity(report);
-  if (output && report_file && file_identity(*output) == report_file) {
-    return fail("cannot write " + report, Error("it is the output"));
-  }
-  return {};
-}
-
 }  // namespace
 
 Status run(std::span<const std::string> arguments) {
@@ -136,21 +117,10 @@ Status run(std::span<const std::string> arguments) {
   }
   Result<Input> input = open_input(options->input);
   if (!input) return fail(std::move(input.error()));
-  if (Status apart = check_not_input(options->output, *input); !apart) return apart;
-  std::optional<Output> report_file;
-  if (options->report && *options->report != "-") {
-    if (Status apart = check_not_input(options->report, *input); !apart) return apart;
-    Result<Output> opened = Output::open(options->report);
-    if (!opened) return fail(std::move(opened.error()));
-    report_file = std::move(*opened);
-    if (Status apart = check_report_not_output(*options->report, options->output); !apart) {
-      return apart;
-    }
-  }
-  Result<Output> output = Output::open(options->output);
-  if (!output) return fail(std::move(output.error()));
+  Result<Destinations> destinations = open_destinations(*options, *input);
+  if (!destinations) return fail(std::move(destinations.error()));
 
-  Document document(std::move(*output), options->format, options->limits,
+  Document document(std::move(destinations->document), options->format, options->limits,
                     options->report.has_value());
   if (Status begun = document.begin(); !begun) return begun;
   Status read = read_records(*input, document);
@@ -158,7 +128,7 @@ Status run(std::span<const std::string> arguments) {
   // Bad input still ends the document, so the cues written before it stay a valid file.
   if (Status ended = document.end(); !ended) return ended;
   if (options->report) {
-    if (Status reported = write_report(report_file, document.report()); !reported) {
+    if (Status reported = write_report(destinations->report_file, document.report()); !reported) {
       return reported;
     }
   }

@@ -15,15 +15,15 @@ from expect import READY, words_record
 from standin_process import start_program
 
 
-def run_subtitles(worker, args, input_bytes, stdin=subprocess.PIPE):
-    process = start_subtitles(worker, args, stdin)
+def run_subtitles(worker, args, input_bytes, stdin=subprocess.PIPE, stdout=subprocess.PIPE):
+    process = start_subtitles(worker, args, stdin, stdout)
     out, err = process.communicate(input=input_bytes, timeout=300)
     return subprocess.CompletedProcess(args, process.returncode, out, err)
 
 
-def start_subtitles(worker, args, stdin=subprocess.PIPE):
+def start_subtitles(worker, args, stdin=subprocess.PIPE, stdout=subprocess.PIPE):
     program = "transcribe-subtitles" + (".exe" if worker.windows else "")
-    return start_program(worker, worker.build_dir / program, args, stdin=stdin)
+    return start_program(worker, worker.build_dir / program, args, stdin=stdin, stdout=stdout)
 
 
 def tone_records(worker, name):
@@ -199,23 +199,35 @@ def test_the_output_is_never_the_input_nor_the_report_under_another_name(worker,
     other_name = worker.native(tmp_path / "linked.jsonl")
     refusals = [run_subtitles(worker, ["--output", other_name, worker.native(tmp_path / "in.jsonl")],
                               b"")]
-    # Wine gives a Linux file passed as standard input no volume, so there only a handle a
-    # Windows parent opened could be told apart.
+    # Wine gives a Linux file passed as standard input or output no volume, so there only a
+    # handle a Windows parent opened could be told apart.
     if not worker.windows:
         with open(tmp_path / "in.jsonl", "rb") as same_file:
             refusals.append(run_subtitles(worker, ["--output", other_name], None, stdin=same_file))
     for refused in refusals:
         assert (refused.returncode, refused.stdout) == (1, b"")
         assert refused.stderr == b"error: cannot write " + other_name.encode() + b": it is the input\n"
+    if not worker.windows:
+        with open(tmp_path / "linked.jsonl", "ab") as appended:
+            refused = run_subtitles(worker, [str(tmp_path / "in.jsonl")], b"", stdout=appended)
+        assert refused.stderr == b"error: cannot write standard output: it is the input\n"
     assert (tmp_path / "in.jsonl").read_bytes() == records
-    # Nor is the report the output: written last, it would replace the document.
-    (tmp_path / "out.srt").write_bytes(b"")
+    # Nor is the report the output: written last, it would replace the document. Either is
+    # refused before anything is emptied, under a second name, a link or another spelling.
+    (tmp_path / "out.srt").write_bytes(b"precious")
     os.link(tmp_path / "out.srt", tmp_path / "report.txt")
-    report = worker.native(tmp_path / "report.txt")
-    refused = run_subtitles(worker, ["--output", worker.native(tmp_path / "out.srt"),
-                                     "--report", report], records)
-    assert (refused.returncode, refused.stderr) == (
-        1, b"error: cannot write " + report.encode() + b": it is the output\n")
+    os.symlink("out.srt", tmp_path / "symlink.txt")
+    out = worker.native(tmp_path / "out.srt")
+    new = worker.native(tmp_path / "new.srt")
+    for output, report in [(out, worker.native(tmp_path / "report.txt")),
+                           (out, worker.native(tmp_path / "symlink.txt")),
+                           (out, worker.native(tmp_path / "." / "out.srt")),
+                           (new, worker.native(tmp_path / "." / "new.srt"))]:
+        refused = run_subtitles(worker, ["--output", output, "--report", report], records)
+        assert (refused.returncode, refused.stderr) == (
+            1, b"error: cannot write " + report.encode() + b": it is the output\n")
+        assert (tmp_path / "out.srt").read_bytes() == b"precious"
+        assert not (tmp_path / "new.srt").exists()
 
 
 def test_sentences_make_cues_a_subtitler_would_keep(worker):

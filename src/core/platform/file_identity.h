@@ -19,7 +19,10 @@ struct FileIdentity {
 // none, it cannot be read, or it is something else (a folder, a device, a pipe).
 std::optional<FileIdentity> file_identity(std::string_view path);
 
-// The identity of the regular file that standard input reads from, if it reads from one.
+// The identity of the regular file that standard input reads from, or that standard output or
+// standard error writes to, if it is one.
 std::optional<FileIdentity> stdin_identity();
+std::optional<FileIdentity> stdout_identity();
+std::optional<FileIdentity> stderr_identity();
 
 }  // namespace tw

@@ -13,6 +13,12 @@ std::optional<FileIdentity> regular_file(const struct stat& status) {
                       static_cast<std::uint64_t>(status.st_ino)};
 }
 
+std::optional<FileIdentity> descriptor_file(int descriptor) {
+  struct stat status {};
+  if (fstat(descriptor, &status) != 0) return std::nullopt;
+  return regular_file(status);
+}
+
 }  // namespace
 
 std::optional<FileIdentity> file_identity(std::string_view path) {
@@ -21,10 +27,10 @@ std::optional<FileIdentity> file_identity(std::string_view path) {
   return regular_file(status);
 }
 
-std::optional<FileIdentity> stdin_identity() {
-  struct stat status {};
-  if (fstat(STDIN_FILENO, &status) != 0) return std::nullopt;
-  return regular_file(status);
-}
+std::optional<FileIdentity> stdin_identity() { return descriptor_file(STDIN_FILENO); }
+
+std::optional<FileIdentity> stdout_identity() { return descriptor_file(STDOUT_FILENO); }
+
+std::optional<FileIdentity> stderr_identity() { return descriptor_file(STDERR_FILENO); }
 
 }  // namespace tw

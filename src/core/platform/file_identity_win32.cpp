@@ -17,6 +17,12 @@ std::optional<FileIdentity> disk_file(HANDLE file) {
                       (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
+std::optional<FileIdentity> standard_file(DWORD which) {
+  HANDLE handle = GetStdHandle(which);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  return disk_file(handle);
+}
+
 }  // namespace
 
 std::optional<FileIdentity> file_identity(std::string_view path) {
@@ -30,10 +36,10 @@ std::optional<FileIdentity> file_identity(std::string_view path) {
   return identity;
 }
 
-std::optional<FileIdentity> stdin_identity() {
-  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
-  if (in == nullptr || in == INVALID_HANDLE_VALUE) return std::nullopt;
-  return disk_file(in);
-}
+std::optional<FileIdentity> stdin_identity() { return standard_file(STD_INPUT_HANDLE); }
+
+std::optional<FileIdentity> stdout_identity() { return standard_file(STD_OUTPUT_HANDLE); }
+
+std::optional<FileIdentity> stderr_identity() { return standard_file(STD_ERROR_HANDLE); }
 
 }  // namespace tw

@@ -23,6 +23,13 @@ std::string path_utf8(const std::filesystem::path& path) {
 
 std::string path_file_name(std::string_view path) { return path_utf8(utf8_path(path).filename()); }
 
+bool same_place(std::string_view a, std::string_view b) {
+  std::error_code error_a, error_b;
+  const std::filesystem::path place_a = std::filesystem::weakly_canonical(utf8_path(a), error_a);
+  const std::filesystem::path place_b = std::filesystem::weakly_canonical(utf8_path(b), error_b);
+  return !error_a && !error_b && place_a == place_b;
+}
+
 bool is_existing_directory(const std::filesystem::path& path) {
   std::error_code error;
   return std::filesystem::is_directory(path, error);

@@ -31,6 +31,11 @@ Result<std::string> absolute_path(std::string_view path);
 // resolved and every path on POSIX come back unchanged.
 std::string long_path_form(std::string_view path);
 
+// Whether two paths (UTF-8) name the same place, compared after each is made absolute and the
+// links of its existing part resolved; any error counts as "no". For names of files that may not
+// exist yet; file_identity tells existing files apart.
+bool same_place(std::string_view a, std::string_view b);
+
 // Existence tests that follow links and count any error as "no".
 bool is_existing_directory(const std::filesystem::path& path);
 bool is_existing_file(const std::filesystem::path& path);
