@@ -73,6 +73,8 @@ Status apply(Options& options, std::string_view option, std::string_view value) 
   } else if (option == "--style") {
     // Applied before the walk; here only checked.
     if (Result<CueLimits> style = style_named(value); !style) return fail(std::move(style.error()));
+  } else if (value == "-") {
+    options.output.reset();  // standard output, as when not given
   } else {
     options.output = std::string(value);
   }

@@ -5,7 +5,8 @@
 //   [--cue-gap-frames N] [--close-gap-ms M] [--report FILE|-] [--output FILE] [INPUT]
 // An option given twice keeps its later value; --style sets the limits that the other options
 // then change, wherever it stands. --min-gap-ms is the old name of --pause-ms. INPUT absent or
-// "-" is standard input. Times over 10^6 s count as 10^6 s.
+// "-" is standard input, --output absent or "-" standard output, --report "-" standard error;
+// a file named "-" is "./-". Times over 10^6 s count as 10^6 s.
 
 #include <optional>
 #include <span>
@@ -20,7 +21,7 @@ namespace tw::subtitles {
 struct Options {
   Format format = Format::srt;
   CueLimits limits;
-  std::optional<std::string> output;
+  std::optional<std::string> output;  // none: standard output
   std::optional<std::string> input;
   std::optional<std::string> report;  // "-" for standard error
   bool help = false;

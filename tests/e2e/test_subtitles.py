@@ -230,6 +230,17 @@ def test_the_output_is_never_the_input_nor_the_report_under_another_name(worker,
         assert not (tmp_path / "new.srt").exists()
 
 
+def test_a_hyphen_is_a_standard_stream_and_a_file_named_so_is_dot_slash_hyphen(worker, tmp_path):
+    records = tone_records(worker, "hello-world")
+    expected = run_subtitles(worker, [], records)
+    assert expected.returncode == 0 and expected.stdout.startswith(b"1\n00:00:")
+    assert run_subtitles(worker, ["--output", "out.srt", "--output", "-"], records).stdout == \
+        expected.stdout
+    named = run_subtitles(worker, ["--output", worker.native(tmp_path / "-"), "-"], records)
+    assert (named.returncode, named.stdout) == (0, b"")
+    assert (tmp_path / "-").read_bytes() == expected.stdout
+
+
 def test_sentences_make_cues_a_subtitler_would_keep(worker):
     cues = json.loads(run_subtitles(worker, ["--format", "json"],
                                     inputs(worker)["sentences"]).stdout)["cues"]
