@@ -4,14 +4,16 @@
 //
 // Input: four bytes choosing the cue limits (columns a line, lines a cue, tenths of a second a
 // cue, twentieths of a second of pause that ends a cue; from the same bytes the frame rate, the
-// least gap and the reading speed), then the record lines, separated by line feeds.
+// least gap, the reading speed, the shortest cue and the gap that is closed), then the record
+// lines, separated by line feeds.
 //
 // Checked on every cue, in the whole milliseconds the documents write: at least the least gap
 // after the cue before; a start no earlier than its first word's, an end after the start and no
 // earlier than the least gap before its words' end; no silence longer than the pause threshold
 // between two of its words; the line and duration limits (unless one word is too wide or too
 // long); its lines are its words; and every word read reaches the cues once, in order, its
-// times converted as the documents round them.
+// times converted as the documents round them. The quality report of the cues counts, for each
+// rule and reason, the cues the target finds breaking it by its own reading of the rule.
 
 #include <algorithm>
 #include <cmath>
@@ -31,7 +33,9 @@
 #include "subtitles/cue_builder.h"
 #include "subtitles/display_width.h"
 #include "subtitles/document_writer.h"
+#include "subtitles/quality_report.h"
 #include "subtitles/record_reader.h"
+#include "subtitles/word_kinds.h"
 
 namespace {
 
@@ -39,6 +43,8 @@ using tw::fuzz::expect;
 using namespace tw::subtitles;
 
 constexpr std::size_t LIMIT_BYTES = 4;
+// The shortest cue, chosen by the top three bits of the second byte: the default first.
+constexpr std::int64_t MIN_CUE_MS[] = {833, 1, 400, 700, 1000, 1500, 2500, 4000};
 constexpr std::string_view ZERO_WIDTH_SPACE = "\u200B";
 
 // The documents, in the order of their writers.
@@ -55,7 +61,9 @@ struct Checked {
   std::vector<std::unique_ptr<DocumentWriter>> writers;
   std::vector<std::string> documents;
   std::vector<ReadCue> cues;  // as written: times in milliseconds, lines without control characters
-  std::vector<tw::Word> words_in;  // kept to compare, in order, with the cues' words
+  std::vector<Cue> timed;     // as made, for the quality report
+  std::vector<std::size_t> top_line_words;  // of each cue: the words on its first line
+  std::vector<tw::Word> words_in;           // kept to compare, in order, with the cues' words
   std::size_t words_out = 0;
   std::optional<std::int64_t> previous_end;
 };
@@ -100,12 +108,13 @@ void check_times(Checked& checked, const CueLimits& limits, const Cue& cue) {
 
 // The lines are the cue's words in order, each line joined as a line joins them, within the
 // limits unless a word is wider than a line.
-void check_lines(const CueLimits& limits, const Cue& cue) {
+// Returns the count of words on the first line.
+std::size_t check_lines(const CueLimits& limits, const Cue& cue) {
   const std::span<const CueWord> words(cue.words);
   bool wide_word = false;
   for (const CueWord& word : words) wide_word |= display_width(word.text) > limits.max_line_chars;
   expect(cue.lines.size() <= limits.max_lines || wide_word, "a cue with too many lines");
-  std::size_t next = 0;
+  std::size_t next = 0, top_words = 0;
   for (const std::string& line : cue.lines) {
     std::size_t end = next + 1;
     while (end < words.size() && join_words(words.subspan(next, end - next)) != line) ++end;
@@ -113,16 +122,19 @@ void check_lines(const CueLimits& limits, const Cue& cue) {
            "a line that is not the cue's next words");
     expect(end - next == 1 || display_width(line) <= limits.max_line_chars,
            "a line over the limit that is not a single word");
+    if (next == 0) top_words = end;
     next = end;
   }
   expect(next == words.size(), "a cue whose lines leave out some of its words");
+  return top_words;
 }
 
 void take(Checked& checked, const CueLimits& limits, const Cue& cue) {
   expect(!cue.words.empty() && !cue.lines.empty(), "an empty cue");
   check_times(checked, limits, cue);
   checked.previous_end = cue.end_ms;
-  check_lines(limits, cue);
+  checked.top_line_words.push_back(check_lines(limits, cue));
+  checked.timed.push_back(cue);
   for (const CueWord& word : cue.words) {
     const bool same = checked.words_out < checked.words_in.size() &&
                       checked.words_in[checked.words_out].text == word.text &&
@@ -259,6 +271,101 @@ void check_subtitle_text(const Checked& checked) {
   }
 }
 
+// The characters a reader reads in a cue: those of its lines and a blank for each break.
+std::size_t shown_characters(const Cue& cue) {
+  std::size_t count = cue.lines.size() - 1;
+  for (const std::string& line : cue.lines) {
+    for (char c : line) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }
+  return count;
+}
+
+// Whether `characters` cannot be read in `ms` at the reading speed.
+bool too_fast(std::size_t characters, std::int64_t ms, const CueLimits& limits) {
+  return static_cast<double>(characters) * 1000.0 > limits.max_cps * static_cast<double>(ms);
+}
+
+// What the line rules find in a cue of two lines whose top line holds `top` words.
+void count_line_rules(const CueLimits& limits, const Cue& cue, std::size_t top,
+                      std::vector<std::size_t>& counts) {
+  const std::span<const CueWord> words(cue.words);
+  const std::size_t n = words.size();
+  auto fits = [&](std::size_t k) {
+    return display_width(join_words(words.first(k))) <= limits.max_line_chars &&
+           display_width(join_words(words.subspan(k))) <= limits.max_line_chars;
+  };
+  bool unbound_other = false, clause_other = false, inner_other = false;
+  for (std::size_t k = 1; k < n; ++k) {
+    if (k == top || !fits(k)) continue;
+    const bool leaves_word_alone = k == 1 || k == n - 1;
+    inner_other = inner_other || !leaves_word_alone;
+    // Where some break leaves no word alone, one that does is no better.
+    if (leaves_word_alone && n > 3) continue;
+    unbound_other = unbound_other || !binds_to_next(words[k - 1].text);
+    clause_other = clause_other || break_cost(words[k - 1].text, words[k].text) <= BREAK_AT_CLAUSE;
+  }
+  if (binds_to_next(words[top - 1].text) && unbound_other)
+    ++counts[QualityReport::break_after_binding];
+  if (break_cost(words[top - 1].text, words[top].text) > BREAK_AT_CLAUSE && clause_other) {
+    ++counts[QualityReport::punctuation_ignored];
+  }
+  if ((top == 1 || top == n - 1) && inner_other) ++counts[QualityReport::lone_word_line];
+}
+
+// The report's counts as the target reads each rule, cue by cue.
+void check_report(const Checked& checked, const CueLimits& limits) {
+  QualityReport report(limits);
+  for (const Cue& cue : checked.timed) report.add(cue);
+  report.text();
+  std::vector<std::size_t> counts(QualityReport::rule_count, 0);
+  const std::int64_t least_gap = least_gap_ms(limits);
+  for (std::size_t i = 0; i < checked.timed.size(); ++i) {
+    const Cue& cue = checked.timed[i];
+    const Cue* next = i + 1 < checked.timed.size() ? &checked.timed[i + 1] : nullptr;
+    const std::int64_t shown = cue.end_ms - cue.start_ms;
+    const bool next_at_once = next && next->start_ms - cue.end_ms <= least_gap;
+    if (shown < limits.min_cue_ms) {
+      ++counts[next_at_once ? QualityReport::too_short_next_follows
+                            : QualityReport::too_short_other];
+    }
+    const std::size_t characters = shown_characters(cue);
+    if (too_fast(characters, shown, limits)) {
+      std::int64_t words_end = 0;
+      for (const CueWord& word : cue.words) words_end = std::max(words_end, word.end_ms);
+      ++counts[too_fast(characters, words_end - cue.words.front().start_ms, limits)
+                   ? QualityReport::too_fast_speech
+               : next_at_once ? QualityReport::too_fast_no_gap
+                              : QualityReport::too_fast_longest];
+    }
+    if (next) {
+      const std::int64_t gap = next->start_ms - cue.end_ms;
+      if (gap < least_gap) ++counts[QualityReport::gap_under_minimum];
+      if (gap > least_gap && gap < limits.close_gap_ms) ++counts[QualityReport::gap_left_open];
+    }
+    if (std::ranges::any_of(cue.lines, [&](const std::string& line) {
+          return display_width(line) > limits.max_line_chars;
+        })) {
+      ++counts[QualityReport::wide_line];
+    }
+    if (cue.lines.size() > limits.max_lines) ++counts[QualityReport::too_many_lines];
+    if (cue.lines.size() == 2) count_line_rules(limits, cue, checked.top_line_words[i], counts);
+    if (i > 0) {
+      const std::string& before = checked.timed[i - 1].words.back().text;
+      if (break_cost(before, cue.words.front().text) == BREAK_INSIDE_ABBREVIATION) {
+        ++counts[QualityReport::abbreviation_split];
+      }
+      if (cue.words.size() <= 2 && !sentence_ends_between(before, cue.words.front().text) &&
+          ends_sentence(cue.words.back().text)) {
+        ++counts[QualityReport::sentence_tail];
+      }
+    }
+  }
+  for (std::size_t rule = 0; rule < QualityReport::rule_count; ++rule) {
+    expect(report.count(static_cast<QualityReport::Rule>(rule)) == counts[rule],
+           "a quality report count that is not the cues breaking its rule");
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -271,6 +378,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   limits.fps = data[1] & 0x10 ? 25.0 : 24.0;
   limits.cue_gap_frames = data[2] % 3;
   limits.max_cps = data[0] & 0x40 ? 17.0 : 20.0;
+  limits.min_cue_ms = MIN_CUE_MS[data[1] >> 5];
+  limits.close_gap_ms = data[0] & 0x80 ? 1200 : 500;
   const std::string_view text = tw::fuzz::as_text(data + LIMIT_BYTES, size - LIMIT_BYTES);
 
   Checked checked;
@@ -298,6 +407,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     expect(tw::is_valid_utf8(checked.documents[i]), "a document that is not UTF-8");
   }
   check_subtitle_text(checked);
+  check_report(checked, limits);
   const nlohmann::json json = nlohmann::json::parse(checked.documents[JSON], nullptr, false);
   expect(json.is_object() && json["cues"].is_array(), "the JSON document does not parse");
   return 0;
