@@ -28,14 +28,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/subtitles/cue_builder.h"
+#include "core/subtitles/display_width.h"
+#include "core/subtitles/document_writer.h"
+#include "core/subtitles/quality_report.h"
+#include "core/subtitles/record_reader.h"
+#include "core/subtitles/word_kinds.h"
 #include "core/text/utf8.h"
 #include "fuzz_check.h"
-#include "subtitles/cue_builder.h"
-#include "subtitles/display_width.h"
-#include "subtitles/document_writer.h"
-#include "subtitles/quality_report.h"
-#include "subtitles/record_reader.h"
-#include "subtitles/word_kinds.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <string>
 
 #include "core/error.h"
-#include "subtitles/cue.h"
-#include "subtitles/document_writer.h"
+#include "core/subtitles/cue.h"
+#include "core/subtitles/document_writer.h"
 
 namespace tw::subtitles {
 

@@ -4,15 +4,15 @@
 #include <utility>
 
 #include "core/platform/std_streams.h"
+#include "core/subtitles/cue_builder.h"
+#include "core/subtitles/document_writer.h"
+#include "core/subtitles/quality_report.h"
+#include "core/subtitles/record_reader.h"
 #include "core/text/white_space.h"
 #include "subtitles/command_line.h"
-#include "subtitles/cue_builder.h"
 #include "subtitles/destinations.h"
-#include "subtitles/document_writer.h"
 #include "subtitles/input.h"
 #include "subtitles/output.h"
-#include "subtitles/quality_report.h"
-#include "subtitles/record_reader.h"
 
 namespace tw::subtitles {
 namespace {

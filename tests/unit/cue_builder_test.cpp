@@ -1,4 +1,4 @@
-#include "subtitles/cue_builder.h"
+#include "core/subtitles/cue_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "subtitles/timing_pass.h"
-#include "subtitles/word_kinds.h"
+#include "core/subtitles/timing_pass.h"
+#include "core/subtitles/word_kinds.h"
 
 namespace tw::subtitles {
 namespace {

@@ -1,4 +1,4 @@
-#include "subtitles/document_writer.h"
+#include "core/subtitles/document_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "subtitles/cue_text.h"
+#include "core/subtitles/cue_text.h"
 
 namespace tw::subtitles {
 namespace {

@@ -1,4 +1,4 @@
-#include "subtitles/line_breaker.h"
+#include "core/subtitles/line_breaker.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "subtitles/display_width.h"
-#include "subtitles/word_kinds.h"
+#include "core/subtitles/display_width.h"
+#include "core/subtitles/word_kinds.h"
 
 namespace tw::subtitles {
 namespace {

@@ -1,4 +1,4 @@
-#include "subtitles/quality_report.h"
+#include "core/subtitles/quality_report.h"
 
 #include <gtest/gtest.h>
 

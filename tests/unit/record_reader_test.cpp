@@ -1,4 +1,4 @@
-#include "subtitles/record_reader.h"
+#include "core/subtitles/record_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -7,9 +7,9 @@
 
 #include <vector>
 
-#include "subtitles/cue.h"
-#include "subtitles/segmenter.h"
-#include "subtitles/timing_pass.h"
+#include "core/subtitles/cue.h"
+#include "core/subtitles/segmenter.h"
+#include "core/subtitles/timing_pass.h"
 
 namespace tw::subtitles {
 

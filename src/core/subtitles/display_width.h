@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "subtitles/cue.h"
+#include "core/subtitles/cue.h"
 
 namespace tw::subtitles {
 

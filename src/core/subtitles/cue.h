@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "core/asr/word.h"
-#include "subtitles/cue_limits.h"
-#include "subtitles/milliseconds.h"
+#include "core/subtitles/cue_limits.h"
+#include "core/subtitles/milliseconds.h"
 
 namespace tw::subtitles {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/error.h"
-#include "subtitles/milliseconds.h"
+#include "core/subtitles/milliseconds.h"
 
 namespace tw::subtitles {
 

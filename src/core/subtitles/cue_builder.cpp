@@ -1,10 +1,10 @@
-#include "subtitles/cue_builder.h"
+#include "core/subtitles/cue_builder.h"
 
 #include <optional>
 #include <utility>
 
 #include "core/platform/fail_fast.h"
-#include "subtitles/line_breaker.h"
+#include "core/subtitles/line_breaker.h"
 
 namespace tw::subtitles {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "subtitles/milliseconds.h"
+#include "core/subtitles/milliseconds.h"
 
 namespace tw::subtitles {
 

@@ -1,7 +1,7 @@
 // WebVTT: "WEBVTT\n", then "\n00:00:00.480 --> 00:00:01.680\nhello world\n" per cue. Cue text
 // is markup in WebVTT, so &, < and > are written as character references ("-->" cannot occur).
-#include "subtitles/cue_text.h"
-#include "subtitles/document_writer.h"
+#include "core/subtitles/cue_text.h"
+#include "core/subtitles/document_writer.h"
 
 namespace tw::subtitles {
 namespace {

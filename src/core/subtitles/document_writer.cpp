@@ -1,4 +1,4 @@
-#include "subtitles/document_writer.h"
+#include "core/subtitles/document_writer.h"
 
 #include "core/platform/fail_fast.h"
 

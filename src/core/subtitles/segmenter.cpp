@@ -1,12 +1,12 @@
-#include "subtitles/segmenter.h"
+#include "core/subtitles/segmenter.h"
 
 #include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <limits>
 
-#include "subtitles/display_width.h"
-#include "subtitles/word_kinds.h"
+#include "core/subtitles/display_width.h"
+#include "core/subtitles/word_kinds.h"
 
 namespace tw::subtitles {
 namespace {

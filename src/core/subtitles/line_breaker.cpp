@@ -1,10 +1,10 @@
-#include "subtitles/line_breaker.h"
+#include "core/subtitles/line_breaker.h"
 
 #include <algorithm>
 #include <limits>
 
-#include "subtitles/display_width.h"
-#include "subtitles/word_kinds.h"
+#include "core/subtitles/display_width.h"
+#include "core/subtitles/word_kinds.h"
 
 namespace tw::subtitles {
 namespace {

@@ -1,12 +1,12 @@
-#include "subtitles/quality_report.h"
+#include "core/subtitles/quality_report.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "subtitles/cue_text.h"
-#include "subtitles/display_width.h"
-#include "subtitles/line_breaker.h"
-#include "subtitles/word_kinds.h"
+#include "core/subtitles/cue_text.h"
+#include "core/subtitles/display_width.h"
+#include "core/subtitles/line_breaker.h"
+#include "core/subtitles/word_kinds.h"
 
 namespace tw::subtitles {
 namespace {

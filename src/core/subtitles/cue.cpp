@@ -1,4 +1,4 @@
-#include "subtitles/cue.h"
+#include "core/subtitles/cue.h"
 
 #include <algorithm>
 #include <utility>

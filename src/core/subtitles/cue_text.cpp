@@ -1,4 +1,4 @@
-#include "subtitles/cue_text.h"
+#include "core/subtitles/cue_text.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "subtitles/milliseconds.h"
+#include "core/subtitles/milliseconds.h"
 
 #include <cmath>
 

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <optional>
 
-#include "subtitles/cue_text.h"
-#include "subtitles/display_width.h"
-#include "subtitles/document_writer.h"
+#include "core/subtitles/cue_text.h"
+#include "core/subtitles/display_width.h"
+#include "core/subtitles/document_writer.h"
 
 namespace tw::subtitles {
 namespace {

@@ -1,4 +1,4 @@
-#include "subtitles/cue_limits.h"
+#include "core/subtitles/cue_limits.h"
 
 #include <cmath>
 #include <cstdio>

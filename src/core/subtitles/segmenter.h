@@ -22,7 +22,7 @@
 #include <optional>
 #include <vector>
 
-#include "subtitles/cue.h"
+#include "core/subtitles/cue.h"
 
 namespace tw::subtitles {
 

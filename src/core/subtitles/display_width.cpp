@@ -1,4 +1,4 @@
-#include "subtitles/display_width.h"
+#include "core/subtitles/display_width.h"
 
 #include <utf8proc.h>
 

@@ -1,4 +1,4 @@
-#include "subtitles/word_kinds.h"
+#include "core/subtitles/word_kinds.h"
 
 #include <algorithm>
 #include <cctype>

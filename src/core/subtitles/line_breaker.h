@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "subtitles/cue.h"
+#include "core/subtitles/cue.h"
 
 namespace tw::subtitles {
 

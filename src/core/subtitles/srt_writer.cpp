@@ -2,8 +2,8 @@
 #include <cstddef>
 #include <string_view>
 
-#include "subtitles/cue_text.h"
-#include "subtitles/document_writer.h"
+#include "core/subtitles/cue_text.h"
+#include "core/subtitles/document_writer.h"
 
 namespace tw::subtitles {
 namespace {

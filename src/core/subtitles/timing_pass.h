@@ -16,7 +16,7 @@
 #include <optional>
 #include <vector>
 
-#include "subtitles/cue.h"
+#include "core/subtitles/cue.h"
 
 namespace tw::subtitles {
 

@@ -1,10 +1,10 @@
-#include "subtitles/timing_pass.h"
+#include "core/subtitles/timing_pass.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "subtitles/display_width.h"
-#include "subtitles/line_breaker.h"
+#include "core/subtitles/display_width.h"
+#include "core/subtitles/line_breaker.h"
 
 namespace tw::subtitles {
 namespace {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "subtitles/cue.h"
+#include "core/subtitles/cue.h"
 
 namespace tw::subtitles {
 

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/json/json_writer.h"
-#include "subtitles/document_writer.h"
+#include "core/subtitles/document_writer.h"
 
 namespace tw::subtitles {
 namespace {
