@@ -12,14 +12,6 @@ namespace {
 
 constexpr double MS_PER_SECOND = 1000.0;
 
-Result<Format> format_named(std::string_view name) {
-  if (name == "srt") return Format::srt;
-  if (name == "vtt") return Format::vtt;
-  if (name == "txt") return Format::txt;
-  if (name == "json") return Format::json;
-  return fail("unknown format " + std::string(name) + " (srt, vtt, txt or json)");
-}
-
 Result<std::uint64_t> count_value(std::string_view value) {
   Result<std::uint64_t> count = parse_unsigned(value);
   if (!count) return count;
@@ -108,12 +100,6 @@ CueLimits starting_limits(std::span<const std::string> arguments) {
 }
 
 }  // namespace
-
-Result<CueLimits> style_named(std::string_view name) {
-  if (name == "netflix") return CueLimits{};
-  if (name == "bbc") return CueLimits{.max_line_chars = 37, .fps = 25.0};
-  return fail("unknown style " + std::string(name) + " (netflix or bbc)");
-}
 
 Result<Options> parse_command_line(std::span<const std::string> arguments) {
   Options options;

@@ -34,10 +34,6 @@ inline constexpr const char* USAGE =
     "         [--close-gap-ms M] [--report FILE|-] [--output FILE] [INPUT]\n"
     "Reads transcribe-worker's records (INPUT, or standard input) and writes one document.\n";
 
-// The limits of a style: "netflix" (the Netflix Timed Text Style Guide, adult English) or
-// "bbc" (the BBC Subtitle Guidelines: 37 characters a line, 25 frames a second).
-Result<CueLimits> style_named(std::string_view name);
-
 // `arguments` are the process's arguments after the program path, in UTF-8.
 Result<Options> parse_command_line(std::span<const std::string> arguments);
 

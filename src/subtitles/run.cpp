@@ -4,10 +4,8 @@
 #include <utility>
 
 #include "core/platform/std_streams.h"
-#include "core/subtitles/cue_builder.h"
-#include "core/subtitles/document_writer.h"
-#include "core/subtitles/quality_report.h"
 #include "core/subtitles/record_reader.h"
+#include "core/subtitles/subtitle_document.h"
 #include "core/text/white_space.h"
 #include "subtitles/command_line.h"
 #include "subtitles/destinations.h"
@@ -29,55 +27,6 @@ Error worker_failure(std::string reason, LineReader& lines) {
   return Error("transcription failed", Error(std::string(trim_unicode_white_space(reason))));
 }
 
-class Document {
- public:
-  Document(Output output, Format format, const CueLimits& limits, bool report)
-      : output_(std::move(output)), writer_(make_writer(format)), cues_(limits) {
-    if (report) report_.emplace(limits);
-  }
-
-  Status begin() { return write(writer_->begin()); }
-
-  Status add(const RecordLine& record) {
-    for (const Word& word : record.words) {
-      if (Status written = write_cues(cues_.add(word)); !written) return written;
-    }
-    return write_cues(cues_.reach(record.end));
-  }
-
-  // The open cues and the document's end: what was read makes a complete document.
-  Status end() {
-    if (Status written = write_cues(cues_.finish()); !written) return written;
-    return write(writer_->end());
-  }
-
-  // The quality report of the cues written, if one was asked for.
-  std::string report() { return report_ ? report_->text() : std::string(); }
-
-  bool output_failed() const { return output_failed_; }
-
- private:
-  Status write_cues(const std::vector<Cue>& cues) {
-    for (const Cue& cue : cues) {
-      if (Status written = write(writer_->cue(cue)); !written) return written;
-      if (report_) report_->add(cue);
-    }
-    return {};
-  }
-
-  Status write(const std::string& text) {
-    Status written = output_.write(text);
-    if (!written) output_failed_ = true;
-    return written;
-  }
-
-  Output output_;
-  bool output_failed_ = false;
-  std::unique_ptr<DocumentWriter> writer_;
-  CueBuilder cues_;
-  std::optional<QualityReport> report_;
-};
-
 // The report goes to its file, or to standard error for "-".
 Status write_report(std::optional<Output>& file, const std::string& text) {
   if (!file) {
@@ -89,7 +38,7 @@ Status write_report(std::optional<Output>& file, const std::string& text) {
 
 // Feeds every record to the document; the first bad line, read error or output failure ends
 // the reading. Input without a single record is not the worker's output.
-Status read_records(Input& input, Document& document) {
+Status read_records(Input& input, SubtitleDocument& document) {
   RecordReader reader;
   for (;;) {
     Result<std::optional<std::string>> line = input.lines.next();
@@ -120,11 +69,13 @@ Status run(std::span<const std::string> arguments) {
   Result<Destinations> destinations = open_destinations(*options, *input);
   if (!destinations) return fail(std::move(destinations.error()));
 
-  Document document(std::move(destinations->document), options->format, options->limits,
-                    options->report.has_value());
+  Output& output = destinations->document;
+  SubtitleDocument document(
+      options->format, options->limits,
+      [&output](std::string_view text) { return output.write(text); }, options->report.has_value());
   if (Status begun = document.begin(); !begun) return begun;
   Status read = read_records(*input, document);
-  if (document.output_failed()) return read;
+  if (document.sink_failed()) return read;
   // Bad input still ends the document, so the cues written before it stay a valid file.
   if (Status ended = document.end(); !ended) return ended;
   if (options->report) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/subtitles/cue_text.h"
+#include "core/subtitles/subtitle_document.h"
 
 namespace tw::subtitles {
 namespace {
@@ -59,6 +60,29 @@ TEST(DocumentWriter, WritesClockTimesToTheMillisecond) {
       {2.9995, "00:00:03,000"},     {1e300, "277777777:46:40,000"}, {std::nan(""), "00:00:00,000"},
   };
   for (const auto& c : cases) EXPECT_EQ(clock_time(to_milliseconds(c.seconds), ','), c.written);
+}
+
+TEST(SubtitleDocument, HandsEachPieceToTheSinkAsSoonAsItIsFinalAndStopsWhereTheSinkFails) {
+  std::vector<std::string> pieces;
+  SubtitleDocument document(
+      Format::vtt, {},
+      [&](std::string_view text) -> Status {
+        pieces.emplace_back(text);
+        if (pieces.size() == 3) return fail("disk full");
+        return {};
+      },
+      true);
+  ASSERT_TRUE(document.begin());
+  const std::vector<Word> first = {{"Hello", 0.5, 1.0}, {"world.", 1.1, 1.5}};
+  ASSERT_TRUE(document.add(first, 1.5));
+  EXPECT_EQ(pieces, std::vector<std::string>{"WEBVTT\n"});  // the cue may still grow
+  const std::vector<Word> second = {{"Yes.", 5.0, 5.5}};
+  ASSERT_TRUE(document.add(second, 5.5));
+  EXPECT_EQ(pieces.back(), "\n00:00:00.500 --> 00:00:01.500\nHello world.\n");
+  EXPECT_FALSE(document.end());
+  EXPECT_TRUE(document.sink_failed());
+  EXPECT_EQ(pieces.size(), 3u);
+  EXPECT_NE(document.report().find("subtitle quality: 1 cues"), std::string::npos);
 }
 
 }  // namespace

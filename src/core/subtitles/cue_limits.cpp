@@ -49,4 +49,10 @@ std::string CueLimits::text() const {
   return line;
 }
 
+Result<CueLimits> style_named(std::string_view name) {
+  if (name == "netflix") return CueLimits{};
+  if (name == "bbc") return CueLimits{.max_line_chars = 37, .fps = 25.0};
+  return fail("unknown style " + std::string(name) + " (netflix or bbc)");
+}
+
 }  // namespace tw::subtitles

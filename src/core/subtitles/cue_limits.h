@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "core/error.h"
 #include "core/subtitles/milliseconds.h"
@@ -34,5 +35,9 @@ struct CueLimits {
   // "limits: 42 columns a line, 2 lines, ..." as the quality report shows them, with a line feed.
   std::string text() const;
 };
+
+// The limits of a style: "netflix" (the Netflix Timed Text Style Guide, adult English: the
+// defaults) or "bbc" (the BBC Subtitle Guidelines: 37 characters a line, 25 frames a second).
+Result<CueLimits> style_named(std::string_view name);
 
 }  // namespace tw::subtitles

@@ -18,4 +18,12 @@ std::unique_ptr<DocumentWriter> make_writer(Format format) {
   fail_fast("a document format without a writer");
 }
 
+Result<Format> format_named(std::string_view name) {
+  if (name == "srt") return Format::srt;
+  if (name == "vtt") return Format::vtt;
+  if (name == "txt") return Format::txt;
+  if (name == "json") return Format::json;
+  return fail("unknown format " + std::string(name) + " (srt, vtt, txt or json)");
+}
+
 }  // namespace tw::subtitles

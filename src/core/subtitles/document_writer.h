@@ -4,7 +4,9 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
+#include "core/error.h"
 #include "core/subtitles/cue.h"
 
 namespace tw::subtitles {
@@ -33,6 +35,9 @@ std::unique_ptr<DocumentWriter> make_text_writer();
 std::unique_ptr<DocumentWriter> make_json_writer();
 
 std::unique_ptr<DocumentWriter> make_writer(Format format);
+
+// The format of a name: "srt", "vtt", "txt" or "json".
+Result<Format> format_named(std::string_view name);
 
 inline constexpr Milliseconds PARAGRAPH_PAUSE_MS = 2'000;
 
