@@ -28,7 +28,7 @@ Milliseconds CueLimits::reading_ms(std::size_t characters) const {
 }
 
 Status CueLimits::validate() const {
-  if (max_line_chars == 0 || max_lines == 0) return fail("a cue needs a line of a column");
+  if (max_line_chars == 0 || max_lines == 0) return fail("a cue needs at least one line of one column");
   if (!positive_rate(max_cps) || !positive_rate(fps)) {
     return fail("the reading speed and the frame rate must be positive numbers");
   }
