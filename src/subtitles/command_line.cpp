@@ -113,6 +113,8 @@ Result<Options> parse_command_line(std::span<const std::string> arguments) {
       }
     } else if (argument == "--help") {
       options.help = true;
+    } else if (argument == "--version") {
+      options.show_version = true;
     } else if (!options.input && (argument == "-" || !argument.starts_with("-"))) {
       options.input = argument;
     } else {

@@ -2,7 +2,7 @@
 // The command line of transcribe-subtitles:
 //   [--format srt|vtt|txt|json] [--style netflix|bbc] [--max-line-chars N] [--max-lines N]
 //   [--max-cue-seconds S] [--pause-ms M] [--max-cps C] [--min-cue-seconds S] [--fps F]
-//   [--cue-gap-frames N] [--close-gap-ms M] [--report FILE|-] [--output FILE] [INPUT]
+//   [--cue-gap-frames N] [--close-gap-ms M] [--report FILE|-] [--output FILE|-] [INPUT|-]
 // An option given twice keeps its later value; --style sets the limits that the other options
 // then change, wherever it stands. --min-gap-ms is the old name of --pause-ms. INPUT absent or
 // "-" is standard input, --output absent or "-" standard output, --report "-" standard error;
@@ -25,13 +25,15 @@ struct Options {
   std::optional<std::string> input;
   std::optional<std::string> report;  // "-" for standard error
   bool help = false;
+  bool show_version = false;
 };
 
 inline constexpr const char* USAGE =
     "usage: transcribe-subtitles [--format srt|vtt|txt|json] [--style netflix|bbc]\n"
     "         [--max-line-chars N] [--max-lines N] [--max-cue-seconds S] [--pause-ms M]\n"
     "         [--max-cps C] [--min-cue-seconds S] [--fps F] [--cue-gap-frames N]\n"
-    "         [--close-gap-ms M] [--report FILE|-] [--output FILE] [INPUT]\n"
+    "         [--close-gap-ms M] [--report FILE|-] [--output FILE|-] [INPUT|-]\n"
+    "       transcribe-subtitles --help | --version\n"
     "Reads transcribe-worker's records (INPUT, or standard input) and writes one document.\n";
 
 // `arguments` are the process's arguments after the program path, in UTF-8.

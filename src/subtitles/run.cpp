@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/platform/std_streams.h"
+#include "core/program_version.h"
 #include "core/subtitles/record_reader.h"
 #include "core/subtitles/subtitle_document.h"
 #include "core/text/white_space.h"
@@ -64,6 +65,7 @@ Status run(std::span<const std::string> arguments) {
     Result<Output> standard_output = Output::open(std::nullopt);
     return standard_output->write(USAGE);
   }
+  if (options->show_version) return print_version("transcribe-subtitles");
   Result<Input> input = open_input(options->input);
   if (!input) return fail(std::move(input.error()));
   Result<Destinations> destinations = open_destinations(*options, *input);
