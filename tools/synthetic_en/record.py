@@ -61,7 +61,7 @@ def main():
 
     lines = ["# models/synthetic-en", "",
              "A small TDT transducer trained here on synthesized English speech: a test and demo "
-             "model, not a model for real users (see docs/models.md).", "",
+             "model, not a model for real users (see docs/speech-model.md).", "",
              "## Recipe", "", "```sh",
              f"TIME_BUDGET={p['time_budget_minutes']:g} tools/synthetic_en/run.sh"
              "    # stages 0-8: packages, data, training, export, checks, worker figures",
