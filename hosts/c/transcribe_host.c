@@ -223,28 +223,57 @@ static char* narrow(const wchar_t* text) {
   return result;
 }
 
-/* A bare program name (no folder, no drive) as found on PATH, with ".exe" added when it has no
- * extension: the worker searches no PATH on Windows, it would look in its working directory.
- * Any other name, and one that is not on PATH, as given. NULL: no memory. */
+/* An absolute folder: "C:\..." or "\\server\..."; "\x" and "C:x" lean on the current one. */
+static int is_absolute(const wchar_t* folder) {
+  int root = folder[0] == L'\\' || folder[0] == L'/';
+  return (root && (folder[1] == L'\\' || folder[1] == L'/')) ||
+         (folder[0] && folder[1] == L':' && (folder[2] == L'\\' || folder[2] == L'/'));
+}
+
+/* A bare program name (no folder, no drive) as found in PATH's absolute folders, with ".exe"
+ * added when it has no extension: the worker searches no PATH on Windows, it would look in its
+ * working directory. Never the current folder, which SearchPathW and CreateProcessW look in
+ * first, nor an empty or relative PATH entry that would name it. Any other name as given.
+ * NULL: not on PATH (ERROR_FILE_NOT_FOUND) or no memory. */
 static char* program_path(const char* name) {
-  enum { LONGEST = 32768 };
-  wchar_t* wide_name = wide(name);
-  wchar_t* search = NULL;
-  wchar_t* found = NULL;
+  if (strpbrk(name, "\\/:")) return copy_text(name, strlen(name));
+  wchar_t* file = wide(name);
+  DWORD size = GetEnvironmentVariableW(L"PATH", NULL, 0);
+  wchar_t* search = malloc((size + 1) * sizeof *search);
+  buffer candidate = {0};
   char* result = NULL;
-  if (wide_name && !wcspbrk(wide_name, L"\\/:")) {
-    DWORD size = GetEnvironmentVariableW(L"PATH", NULL, 0);
-    search = size ? malloc(size * sizeof *search) : NULL;
-    found = malloc(LONGEST * sizeof *found);
-    if (search && found && GetEnvironmentVariableW(L"PATH", search, size) < size) {
-      DWORD length = SearchPathW(search, wide_name, L".exe", LONGEST, found, NULL);
-      if (length > 0 && length < LONGEST) result = narrow(found);
+  int ok = file && search;
+  if (ok && (size == 0 || GetEnvironmentVariableW(L"PATH", search, size) >= size))
+    search[0] = L'\0';
+  const wchar_t* extension = ok && !wcschr(file, L'.') ? L".exe" : L"";
+  for (wchar_t* folder = ok ? search : NULL; folder && !result;) {
+    wchar_t* next = wcschr(folder, L';');
+    if (next) *next++ = L'\0';
+    size_t length = wcslen(folder);
+    if (length >= 2 && folder[0] == L'"' && folder[length - 1] == L'"') {
+      folder[length - 1] = L'\0';
+      ++folder;
     }
+    if (is_absolute(folder)) {
+      candidate.length = 0;
+      ok = buffer_append(&candidate, folder, wcslen(folder) * sizeof *folder) &&
+           buffer_append(&candidate, L"\\", sizeof(wchar_t)) &&
+           buffer_append(&candidate, file, wcslen(file) * sizeof *file) &&
+           buffer_append(&candidate, extension, (wcslen(extension) + 1) * sizeof *extension);
+      if (!ok) break;
+      DWORD attributes = GetFileAttributesW((wchar_t*)candidate.data);
+      if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        result = narrow((wchar_t*)candidate.data);
+        ok = result != NULL;
+      }
+    }
+    folder = next;
   }
-  free(wide_name);
+  free(file);
   free(search);
-  free(found);
-  return result ? result : copy_text(name, strlen(name));
+  free(candidate.data);
+  if (!result) SetLastError(ok ? ERROR_FILE_NOT_FOUND : ERROR_NOT_ENOUGH_MEMORY);
+  return result;
 }
 
 static void read_pipe(transcribe_run* run, HANDLE pipe, buffer* into, int* ended) {
@@ -293,11 +322,12 @@ static void close_handle(HANDLE* handle) {
 transcribe_run* transcribe_start(const transcribe_options* options) {
   const char* args[16];
   char* ffmpeg = program_path(options->ffmpeg);
+  if (!ffmpeg) return NULL; /* GetLastError tells why */
   char* media = media_argument(options->media);
-  size_t count = worker_arguments(options, ffmpeg ? ffmpeg : "", media ? media : "", args);
+  size_t count = worker_arguments(options, ffmpeg, media ? media : "", args);
   buffer command = {0};
   wchar_t* application = wide(options->worker);
-  int ok = ffmpeg && media && application && append_quoted(&command, application);
+  int ok = media && application && append_quoted(&command, application);
   for (size_t i = 0; ok && i < count; ++i) {
     wchar_t* arg = wide(args[i]);
     ok = arg && append_quoted(&command, arg);
@@ -432,6 +462,7 @@ transcribe_outcome transcribe_finish(transcribe_run* run, transcribe_result* res
 #include <signal.h>
 #include <spawn.h>
 #include <stdatomic.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -462,11 +493,44 @@ static void close_fd(int* fd) {
   *fd = -1;
 }
 
+/* A bare program name (no "/") as found in PATH's absolute folders, an executable regular file
+ * as a shell takes it. Never the current folder, which an empty or relative PATH entry (a stray
+ * ":" at the end) would name. Any other name as given. NULL: not on PATH (ENOENT) or no memory. */
+static char* program_path(const char* name) {
+  if (strchr(name, '/')) return copy_text(name, strlen(name));
+  const char* search = getenv("PATH");
+  buffer candidate = {0};
+  for (const char* folder = search ? search : "";; ++folder) {
+    size_t length = strcspn(folder, ":");
+    if (folder[0] == '/') {
+      candidate.length = 0;
+      if (!buffer_append(&candidate, folder, length) || !buffer_append(&candidate, "/", 1) ||
+          !buffer_append(&candidate, name, strlen(name))) {
+        free(candidate.data);
+        errno = ENOMEM;
+        return NULL;
+      }
+      struct stat status;
+      if (stat(candidate.data, &status) == 0 && S_ISREG(status.st_mode) &&
+          access(candidate.data, X_OK) == 0) {
+        return candidate.data;
+      }
+    }
+    folder += length;
+    if (*folder == '\0') break;
+  }
+  free(candidate.data);
+  errno = ENOENT;
+  return NULL;
+}
+
 transcribe_run* transcribe_start(const transcribe_options* options) {
+  char* ffmpeg = program_path(options->ffmpeg);
+  if (!ffmpeg) return NULL; /* errno tells why */
   const char* args[18];
   args[0] = options->worker;
   char* media = media_argument(options->media);
-  size_t count = worker_arguments(options, options->ffmpeg, media ? media : "", args + 1);
+  size_t count = worker_arguments(options, ffmpeg, media ? media : "", args + 1);
   args[count + 1] = NULL;
 
   int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1};
@@ -497,6 +561,7 @@ transcribe_run* transcribe_start(const transcribe_options* options) {
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
   }
+  free(ffmpeg);
   free(media);
   close_fd(&in[0]);
   close_fd(&out[1]);

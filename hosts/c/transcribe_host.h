@@ -33,7 +33,7 @@ typedef struct transcribe_run transcribe_run;
 typedef struct transcribe_options {
   const char* worker;   /* the transcribe-worker executable (.exe on Windows) */
   const char* model;    /* the model directory */
-  const char* ffmpeg;   /* the ffmpeg executable; a bare name is looked for on PATH */
+  const char* ffmpeg;   /* the ffmpeg executable */
   const char* media;    /* the media file */
   const char* start;    /* optional (NULL): --start SECONDS, e.g. "12.5" */
   const char* end;      /* optional (NULL): --end SECONDS */
@@ -71,7 +71,9 @@ typedef struct transcribe_result {
   size_t error_output_length;
 } transcribe_result;
 
-/* Starts the worker. NULL when it could not be started (errno, or GetLastError on Windows). */
+/* Starts the worker. NULL when it could not be started (errno, or GetLastError on Windows).
+ * A bare ffmpeg name (no folder) is looked for in PATH's absolute folders only, never in the
+ * current folder; when it is not there nothing starts (ENOENT, ERROR_FILE_NOT_FOUND). */
 transcribe_run* transcribe_start(const transcribe_options* options);
 
 /* Waits for the next record: 1 and *record, or 0 at the end (the worker's output has ended, or

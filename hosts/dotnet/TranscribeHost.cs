@@ -138,8 +138,9 @@ namespace Transcription
             string media = Absolute(options.Media, nameof(options.Media));
             string model = Absolute(options.Model, nameof(options.Model));
             if (string.IsNullOrEmpty(options.Ffmpeg)) throw new ArgumentException("Ffmpeg is required");
-            // A bare name is looked up here: the Windows worker searches no PATH.
-            string ffmpeg = IsBareName(options.Ffmpeg) ? OnPath(options.Ffmpeg) ?? options.Ffmpeg
+            // A bare name is looked up here: the Windows worker searches no PATH, and what the
+            // worker and the duration probe start is the same file.
+            string ffmpeg = IsBareName(options.Ffmpeg) ? OnPath(options.Ffmpeg) ?? NotOnPath(options.Ffmpeg)
                                                        : Path.GetFullPath(options.Ffmpeg);
             var args = new List<string> { "--model", model, "--ffmpeg", ffmpeg };
             if (options.Start.HasValue) args.AddRange(new[] { "--start", Number(options.Start.Value) });
@@ -167,23 +168,37 @@ namespace Transcription
             return path.IndexOf('/') < 0 && (!OnWindows || path.IndexOfAny(new[] { '\\', ':' }) < 0);
         }
 
+        /// <summary>A bare program name as found in PATH's absolute folders, with ".exe" added on
+        /// Windows when it has no extension. Never the current folder: Process.Start looks in it first (Windows, Mono), and
+        /// an empty or relative PATH entry (a stray ":" at the end) would name it too.</summary>
         static string OnPath(string name)
         {
-            foreach (string folder in (Environment.GetEnvironmentVariable("PATH") ?? "").Split(Path.PathSeparator))
+            string file = OnWindows && !Path.HasExtension(name) ? name + ".exe" : name;
+            foreach (string entry in (Environment.GetEnvironmentVariable("PATH") ?? "").Split(Path.PathSeparator))
             {
-                if (folder.Trim().Length == 0) continue;
-                foreach (string candidate in new[] { name, name + ".exe" })
+                string folder = entry.Trim().Trim('"');
+                if (!IsAbsolute(folder)) continue;
+                try
                 {
-                    if (candidate != name && !OnWindows) continue;
-                    try
-                    {
-                        string path = Path.Combine(folder.Trim().Trim('"'), candidate);
-                        if (File.Exists(path)) return Path.GetFullPath(path);
-                    }
-                    catch (ArgumentException) { } // a folder name that is no path
+                    string path = Path.Combine(folder, file);
+                    if (File.Exists(path)) return Path.GetFullPath(path);
                 }
+                catch (ArgumentException) { } // a folder name that is no path
             }
             return null;
+        }
+
+        // Windows: "C:\..." or "\\server\..." ("\x" and "C:x" lean on the current folder).
+        static bool IsAbsolute(string folder)
+        {
+            if (!OnWindows) return folder.StartsWith("/", StringComparison.Ordinal);
+            return (IsSeparator(folder, 0) && IsSeparator(folder, 1)) ||
+                   (folder.Length > 2 && folder[1] == ':' && IsSeparator(folder, 2));
+        }
+
+        static bool IsSeparator(string path, int at)
+        {
+            return path.Length > at && (path[at] == '\\' || path[at] == '/');
         }
 
         static string FindWorker(string given)
@@ -204,6 +219,11 @@ namespace Transcription
             string where = IsBareName(name) ? " is neither beside " + typeof(Transcriber).Assembly.GetName().Name +
                                               " nor on PATH" : " does not exist";
             throw new FileNotFoundException(name + where, name);
+        }
+
+        static string NotOnPath(string name)
+        {
+            throw new FileNotFoundException(name + " is not on PATH (a bare name is looked for there only)", name);
         }
 
         // "12.5", "1E-05", "Infinity", "NaN": the worker's float grammar reads them all.

@@ -53,20 +53,21 @@ function isProgram(file) {
   }
 }
 
-// A program path made absolute; a bare name (no folder) is looked for on PATH first, as Python's
-// shutil.which does (on Windows with the extensions of PATHEXT), since the Windows worker
-// searches no PATH and the duration probe needs the same ffmpeg.
+// A program path made absolute. A bare name (no folder) is looked for in PATH's absolute folders
+// only, with ".exe" added on Windows when it has no extension, and throws when it is in none of
+// them: never the current folder, which Windows (and Node's own search there) looks in first,
+// and an empty or relative PATH entry (a stray ":" at the end) would name too.
 function resolveProgram(name) {
-  if (path.basename(name) !== name) return path.resolve(name);
-  const extensions = WINDOWS && !path.extname(name)
-    ? (process.env.PATHEXT || '.EXE').split(';').filter(Boolean) : [''];
-  for (const folder of (process.env.PATH || '').split(path.delimiter).filter(Boolean)) {
-    for (const extension of extensions) {
-      const candidate = path.resolve(folder, name + extension);
-      if (isProgram(candidate)) return candidate;
-    }
+  if (path.basename(name) !== name || (WINDOWS && name.includes(':'))) return path.resolve(name);
+  const extension = WINDOWS && !path.extname(name) ? '.exe' : '';
+  for (let folder of (process.env.PATH || '').split(path.delimiter)) {
+    if (WINDOWS) folder = folder.replace(/^"|"$/g, '');
+    const candidate = path.join(folder, name + extension);
+    if (path.isAbsolute(folder) && isProgram(candidate)) return candidate;
   }
-  return path.resolve(name);
+  const error = new Error(`${name} is not on PATH (a bare name is looked for there only)`);
+  error.code = 'ENOENT';
+  throw error;
 }
 
 // The duration from ffmpeg listing the media: "-i" without an output reads the header, writes
@@ -96,14 +97,13 @@ function probeDuration(ffmpeg, media, done) {
   };
 }
 
-// transcribe-worker beside this module, in the package folder it came in, or (by its bare name)
-// on PATH.
+// transcribe-worker beside this module, in the package folder it came in, or on PATH.
 function findWorker() {
   for (const folder of [__dirname, path.dirname(path.dirname(__dirname))]) {
     const candidate = path.join(folder, WORKER);
     if (fs.existsSync(candidate)) return candidate;
   }
-  return WORKER;
+  return resolveProgram(WORKER);
 }
 
 function toRecord(line) {
@@ -117,10 +117,12 @@ function toRecord(line) {
 }
 
 // Starts transcribe-worker on `media`. Paths are made absolute here, so they mean what they
-// mean in this process wherever the worker and ffmpeg run.
+// mean in this process wherever the worker and ffmpeg run. Throws an Error with the code ENOENT,
+// and starts nothing, when `ffmpeg` or `worker` is a bare name that is not on PATH.
 function transcribe({ media, model, ffmpeg, worker, start, end, batch, provider }) {
   media = path.resolve(String(media));
   ffmpeg = resolveProgram(String(ffmpeg));
+  worker = worker != null ? resolveProgram(String(worker)) : findWorker();
   const args = ['--model', path.resolve(String(model)), '--ffmpeg', ffmpeg];
   if (start != null) args.push('--start', String(Number(start)));
   if (end != null) args.push('--end', String(Number(end)));
@@ -128,7 +130,7 @@ function transcribe({ media, model, ffmpeg, worker, start, end, batch, provider 
   if (provider != null) args.push('--provider', String(provider));
   args.push('--exit-on-stdin-close', media);
 
-  const child = spawn(worker != null ? String(worker) : findWorker(), args, {
+  const child = spawn(worker, args, {
     stdio: ['pipe', 'pipe', 'pipe'],
     windowsHide: true,
   });

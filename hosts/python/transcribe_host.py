@@ -18,7 +18,6 @@ import json
 import os
 import queue
 import re
-import shutil
 import stat
 import subprocess
 import sys
@@ -89,13 +88,38 @@ def error_text(stderr: str) -> Optional[str]:
     return stderr[at + len("error: "):].rstrip("\r\n")
 
 
+def _on_path(name: str) -> Optional[str]:
+    """A bare program name as found in PATH's absolute folders, with ".exe" added on Windows
+    when it has no extension; None when it is in none of them. Never the current folder:
+    Windows and shutil.which there look in it first, and an empty or relative PATH entry (a
+    stray ":" at the end) would name it too."""
+    extension = ".exe" if _WINDOWS and not os.path.splitext(name)[1] else ""
+    for folder in os.environ.get("PATH", "").split(os.pathsep):
+        folder = folder.strip('"') if _WINDOWS else folder
+        candidate = os.path.join(folder, name + extension)
+        if os.path.isabs(folder) and os.path.isfile(candidate) and os.access(candidate, os.X_OK):
+            return candidate
+    return None
+
+
+def _program(path: str) -> str:
+    """A program's path made absolute; a bare name (no folder) is looked for on PATH only."""
+    path = os.fspath(path)
+    if os.path.basename(path) != path or (_WINDOWS and ":" in path):
+        return os.path.abspath(path)
+    found = _on_path(path)
+    if found is None:
+        raise FileNotFoundError(f"{path} is not on PATH (a bare name is looked for there only)")
+    return found
+
+
 def find_worker() -> str:
     """transcribe-worker beside this module, in the package folder it came in, or on PATH."""
     for folder in (_HERE, os.path.dirname(os.path.dirname(_HERE))):
         candidate = os.path.join(folder, _WORKER)
         if os.path.isfile(candidate):
             return candidate
-    found = shutil.which(_WORKER)
+    found = _on_path(_WORKER)
     if found is None:
         raise FileNotFoundError(f"{_WORKER} is neither beside {__file__} nor on PATH")
     return found
@@ -288,11 +312,11 @@ class Run:
 def transcribe(media, *, model, ffmpeg, worker=None, start=None, end=None, batch=None,
                provider=None) -> Run:
     """Starts transcribe-worker on `media`. Paths are made absolute here, so they mean what they
-    mean in this process wherever the worker and ffmpeg run."""
-    ffmpeg = os.fspath(ffmpeg)
-    ffmpeg = os.path.abspath(shutil.which(ffmpeg) or ffmpeg)
+    mean in this process wherever the worker and ffmpeg run. FileNotFoundError when `ffmpeg` or
+    `worker` is a bare name that is not on PATH: nothing is started then."""
+    ffmpeg = _program(ffmpeg)
     media = os.path.abspath(os.fspath(media))
-    args = [os.fspath(worker) if worker is not None else find_worker(),
+    args = [_program(worker) if worker is not None else find_worker(),
             "--model", os.path.abspath(os.fspath(model)), "--ffmpeg", ffmpeg]
     if start is not None:
         args += ["--start", _number(start)]

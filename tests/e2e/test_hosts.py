@@ -34,10 +34,12 @@ class Host:
         args = [mode, worker_exe, model, ffmpeg, *media]
         if self.name == "python":
             return ["/usr/bin/python3", str(DRIVERS / "host_driver.py"), *args]
+        # Node and Mono by their paths: a scenario may give the driver a PATH without them.
         if self.name == "node":
-            return ["node", str(DRIVERS / "host_driver.js"), *args]
+            return [shutil.which("node"), str(DRIVERS / "host_driver.js"), *args]
         if self.name == "dotnet":
-            return ["mono", str(w.build_dir.resolve() / "standins" / "host_driver_dotnet.exe"), *args]
+            return [shutil.which("mono"), str(w.build_dir.resolve() / "standins" /
+                                               "host_driver_dotnet.exe"), *args]
         driver = w.build_dir.resolve() / "standins" / f"host_driver{'.exe' if w.windows else ''}"
         if w.windows:
             return [str(ROOT / "scripts/wine-run.sh"), str(driver), *args]
@@ -119,9 +121,10 @@ def check_nothing_left(worker):
 
 
 def normal_file(host, tmp_path):
-    # The Python, Node and C# hosts find the worker on PATH when not told where it is.
+    # The Python, Node and C# hosts find the worker on PATH (its absolute folders only) when not
+    # told where it is.
     find = host.name != "c"
-    path = f"{host.worker.build_dir}{os.pathsep}{os.environ['PATH']}"
+    path = f"{host.worker.build_dir.resolve()}{os.pathsep}{os.environ['PATH']}"
     runs, status, _ = host.events("read", [media(host.worker, "speech-45s")],
                                   worker_exe="" if find else None,
                                   env={"PATH": path} if find else None)
@@ -293,14 +296,36 @@ def ignored_sigchld(host, tmp_path):
 
 def bare_ffmpeg_name(host, tmp_path):
     # "ffmpeg" as the host is given it, found on PATH (the Windows worker searches no PATH).
-    folder = os.path.dirname(ROOT / "third_party/ffmpeg-installer-win32-x64/ffmpeg.exe"
-                             if host.worker.windows else host.worker.ffmpeg)
-    env = {"WINEPATH": host.worker.native(folder)} if host.worker.windows else {
-        "PATH": f"{folder}{os.pathsep}{os.environ['PATH']}"}
-    runs, status, _ = host.events("read", [media(host.worker, "hello-world")], ffmpeg="ffmpeg",
-                                  env=env)
-    assert runs == {0: record_events(expected_records(host.worker, "hello-world")) + [done(host)]}
-    assert status == 0
+    w = host.worker
+    windows_ffmpeg = ROOT / "third_party/ffmpeg-installer-win32-x64/ffmpeg.exe"
+    folder = os.path.dirname(windows_ffmpeg if w.windows else w.ffmpeg)
+    search, separator = ("WINEPATH", ";") if w.windows else ("PATH", os.pathsep)
+    env = {"WINEPATH": w.native(folder)} if w.windows else {
+        "PATH": separator.join([folder, os.environ["PATH"]])}
+    runs, status, _ = host.events("read", [media(w, "hello-world")], ffmpeg="ffmpeg", env=env)
+    expected = {0: record_events(expected_records(w, "hello-world")) + [done(host)]}
+    assert (runs, status) == (expected, 0)
+    # Not on PATH: the host starts nothing, and never an ffmpeg of the current folder, which
+    # Windows looks in first and an empty or relative PATH entry names. "./ffmpeg" is a path.
+    planted = tmp_path / "planted"
+    planted.mkdir()
+    if w.windows:  # the worker, given a bare name, would start "ffmpeg" from its folder
+        for name in ("ffmpeg", "ffmpeg.exe"):
+            shutil.copy(windows_ffmpeg, planted / name)
+    else:
+        (planted / "ffmpeg").write_text(f'#!/bin/sh\necho ran >>"{tmp_path}/ran"\n'
+                                        f'exec {w.ffmpeg} "$@"\n')
+        (planted / "ffmpeg").chmod(0o755)
+    nowhere = "C:\\nonexistent" if w.windows else "/nonexistent"
+    for path in (nowhere, f"{nowhere}{separator}{separator}."):
+        runs, _, _ = host.events("read", [media(w, "hello-world")], ffmpeg="ffmpeg",
+                                 env={search: path}, cwd=planted)
+        assert [list(event) for event in runs[0]] == [["refused"]]
+        assert not (tmp_path / "ran").exists()
+    runs, status, _ = host.events("read", [media(w, "hello-world")], env={search: nowhere},
+                                  ffmpeg=".\\ffmpeg.exe" if w.windows else "./ffmpeg", cwd=planted)
+    assert (runs, status) == (expected, 0)
+    assert w.windows or (tmp_path / "ran").exists()
 
 
 def playlist_not_followed(host, tmp_path):

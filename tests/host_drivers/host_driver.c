@@ -4,6 +4,7 @@
 #define _POSIX_C_SOURCE 200809L
 #endif
 
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -103,13 +104,22 @@ static int drive(const char* mode, char** args, int count) {
         .worker = args[0], .model = args[1], .ffmpeg = args[2], .media = args[3 + i]};
     runs[i] = transcribe_start(&options);
     if (!runs[i]) {
-      perror("transcribe_start");
-      return 2;
+      char why[64];
+#ifdef _WIN32
+      snprintf(why, sizeof why, "Windows error %lu", GetLastError());
+#else
+      snprintf(why, sizeof why, "%s", strerror(errno));
+#endif
+      printf("{\"run\":%d,\"refused\":", i);
+      json_string(why, strlen(why));
+      printf("}\n");
+      fflush(stdout);
     }
   }
   int pipe = strcmp(mode, "pipe") == 0;
   int status = 0;
   for (int i = 0; i < count; ++i) {
+    if (!runs[i]) continue;
     if (strcmp(mode, "idle") == 0) {
       idle();
       transcribe_cancel(runs[i]);

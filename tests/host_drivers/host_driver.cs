@@ -67,7 +67,17 @@ static class HostDriver
         var options = new TranscribeOptions { Media = media, Model = model, Ffmpeg = ffmpeg, Worker = worker.Length > 0 ? worker : null };
         var timer = new CancellationTokenSource();
         string end;
-        using (var run = Transcriber.Start(options, timer.Token))
+        TranscribeRun started;
+        try
+        {
+            started = Transcriber.Start(options, timer.Token);
+        }
+        catch (FileNotFoundException error)
+        {
+            Emit(index, "\"refused\":" + Text(error.Message));
+            return 0;
+        }
+        using (var run = started)
         {
             try
             {

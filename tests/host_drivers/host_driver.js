@@ -14,7 +14,14 @@ const asJson = (record) => (record.type === 'ready' ? { ready: true } : {
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 async function drive(index, file) {
-  const run = transcribe({ media: file, model, ffmpeg, worker: worker || undefined });
+  let run;
+  try {
+    run = transcribe({ media: file, model, ffmpeg, worker: worker || undefined });
+  } catch (error) {
+    if (error.code !== 'ENOENT') throw error;
+    emit({ run: index, refused: error.message });
+    return;
+  }
   let end;
   try {
     if (mode === 'idle') {

@@ -14,6 +14,8 @@ and every line is a JSON object naming its run:
     {"run":N,"record":RECORD}
     {"run":N,"error":TEXT,"status":S,"stderr":TEXT}       a failed run; S null when unknown
     {"run":N,"done":true,"progress":P}                    a run that ended otherwise
+    {"run":N,"refused":TEXT}                               the host started nothing (a program
+                                                           not found)
 After the end of a run (its records, a failure, a cancel or a close) the driver asks it once
 more for a record before it writes the last line; that must end at once, with no record (or a
 record line would come) and no error. A driver leaves the signal dispositions it inherits as
@@ -49,7 +51,12 @@ def as_json(record):
 
 
 def drive(index, path):
-    with transcribe(path, model=model, ffmpeg=ffmpeg, worker=worker or None) as run:
+    try:
+        started = transcribe(path, model=model, ffmpeg=ffmpeg, worker=worker or None)
+    except FileNotFoundError as error:
+        emit(run=index, refused=str(error))
+        return
+    with started as run:
         try:
             if mode == "idle":
                 time.sleep(3)
