@@ -169,7 +169,8 @@ namespace Transcription
         }
 
         /// <summary>A bare program name as found in PATH's absolute folders, with ".exe" added on
-        /// Windows when it has no extension. Never the current folder: Process.Start looks in it first (Windows, Mono), and
+        /// Windows when it has no extension; on POSIX only an executable file counts, as in a
+        /// shell. Never the current folder: Process.Start looks in it first (Windows, Mono), and
         /// an empty or relative PATH entry (a stray ":" at the end) would name it too.</summary>
         static string OnPath(string name)
         {
@@ -181,7 +182,7 @@ namespace Transcription
                 try
                 {
                     string path = Path.Combine(folder, file);
-                    if (File.Exists(path)) return Path.GetFullPath(path);
+                    if (File.Exists(path) && (OnWindows || access(path, ExecuteAccess) == 0)) return Path.GetFullPath(path);
                 }
                 catch (ArgumentException) { } // a folder name that is no path
             }
@@ -200,6 +201,11 @@ namespace Transcription
         {
             return path.Length > at && (path[at] == '\\' || path[at] == '/');
         }
+
+        const int ExecuteAccess = 1; // X_OK
+
+        [System.Runtime.InteropServices.DllImport("libc", SetLastError = true)]
+        static extern int access(string path, int mode); // POSIX only
 
         static string FindWorker(string given)
         {

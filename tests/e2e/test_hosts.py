@@ -295,13 +295,15 @@ def ignored_sigchld(host, tmp_path):
 
 
 def bare_ffmpeg_name(host, tmp_path):
-    # "ffmpeg" as the host is given it, found on PATH (the Windows worker searches no PATH).
+    # "ffmpeg" as the host is given it, found on PATH (the Windows worker searches no PATH), past
+    # a file of that name that is not executable.
     w = host.worker
     windows_ffmpeg = ROOT / "third_party/ffmpeg-installer-win32-x64/ffmpeg.exe"
     folder = os.path.dirname(windows_ffmpeg if w.windows else w.ffmpeg)
+    (tmp_path / "ffmpeg").write_text("not a program\n")
     search, separator = ("WINEPATH", ";") if w.windows else ("PATH", os.pathsep)
     env = {"WINEPATH": w.native(folder)} if w.windows else {
-        "PATH": separator.join([folder, os.environ["PATH"]])}
+        "PATH": separator.join([str(tmp_path), folder, os.environ["PATH"]])}
     runs, status, _ = host.events("read", [media(w, "hello-world")], ffmpeg="ffmpeg", env=env)
     expected = {0: record_events(expected_records(w, "hello-world")) + [done(host)]}
     assert (runs, status) == (expected, 0)
