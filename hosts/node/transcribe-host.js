@@ -139,7 +139,7 @@ function transcribe({ media, model, ffmpeg, worker, start, end, batch, provider 
 
   const records = [];       // parsed records not yet handed over
   const stderr = [];
-  let waiting = null;       // the pending next(): { resolve, reject }
+  const waiting = [];       // the pending next() calls, oldest first: { resolve, reject }
   let pending = Buffer.alloc(0);
   let cancelled = false;
   let outcome = null;       // set when the worker has exited and its output is read
@@ -148,20 +148,23 @@ function transcribe({ media, model, ffmpeg, worker, start, end, batch, provider 
   let duration = null;
   const endProbe = probeDuration(ffmpeg, media, (seconds) => { duration = seconds; });
 
+  // Hands out what has come, oldest call first: a record each, and once the worker has exited
+  // and its output is read, the end to every call left (a failure to the first of them only).
   function settle() {
-    if (!waiting) return;
-    const { resolve, reject } = waiting;
-    if (!cancelled && records.length > 0) {
-      waiting = null;
-      const record = records.shift();
-      if (record.type === 'words') reached = record.end;
-      resolve({ value: record, done: false });
-    } else if (outcome) {
-      waiting = null;
-      if (outcome.succeeded && !cancelled) succeeded = true;
-      if (outcome.error && !cancelled) reject(outcome.error);
-      else resolve({ value: undefined, done: true });
-      outcome.error = null; // reported once
+    while (waiting.length > 0) {
+      if (!cancelled && records.length > 0) {
+        const record = records.shift();
+        if (record.type === 'words') reached = record.end;
+        waiting.shift().resolve({ value: record, done: false });
+      } else if (outcome) {
+        const { resolve, reject } = waiting.shift();
+        if (outcome.succeeded && !cancelled) succeeded = true;
+        if (outcome.error && !cancelled) reject(outcome.error);
+        else resolve({ value: undefined, done: true });
+        outcome.error = null; // reported once
+      } else {
+        return;
+      }
     }
   }
 
@@ -228,11 +231,12 @@ function transcribe({ media, model, ffmpeg, worker, start, end, batch, provider 
     },
     next() {
       return new Promise((resolve, reject) => {
-        waiting = { resolve, reject };
+        waiting.push({ resolve, reject });
         settle();
       });
     },
-    // Leaving a for-await loop early cancels the run and waits for the worker's exit.
+    // Leaving a for-await loop early cancels the run and waits for the worker's exit; so does a
+    // call while next() is pending, whose calls then end too.
     return() {
       cancel();
       return this.next().catch(() => ({ value: undefined, done: true }));

@@ -23,12 +23,18 @@ async function drive(index, file) {
     return;
   }
   let end;
+  let extra = null; // wait: a second next() while the loop's waits, then return()
   try {
     if (mode === 'idle') {
       await sleep(3000);
       run.cancel();
     }
-    if (mode === 'wait') sleep(3000).then(run.cancel);
+    if (mode === 'wait') {
+      sleep(3000).then(() => {
+        extra = run.next();
+        run.return();
+      });
+    }
     for await (const record of run) {
       if (mode === 'pipe') {
         process.stdout.write(JSON.stringify(asJson(record)) + '\n');
@@ -48,6 +54,8 @@ async function drive(index, file) {
     }
     end = { error: error.message, status: error.status, stderr: error.stderr };
   }
+  const last = extra && (await extra);
+  if (last && !last.done) emit({ run: index, record: asJson(last.value) });
   for (let next = await run.next(); !next.done; next = await run.next()) {
     emit({ run: index, record: asJson(next.value) });
   }

@@ -5,9 +5,10 @@ take the same command line and write the same lines:
 
 MODE is read (every record), cancel (cancel after the first words record), idle (read nothing
 for 3 s, then cancel), wait (cancel from elsewhere, another thread or a timer, 3 s after the
-start, while the driver waits for records), close (leave the run after its first record, the
-way the language leaves one early: Python's close(), Node's break out of the loop, C's cancel
-and finish), die (kill this process after the first words record) or pipe (one MEDIA: write its
+start, while the driver waits for records; Node's driver asks for a second record then and
+leaves with return() while both wait), close (leave the run after its first record, the way the
+language leaves one early: Python's close(), Node's break out of the loop, C's cancel and
+finish), die (kill this process after the first words record) or pipe (one MEDIA: write its
 record lines, then "error: TEXT" on a failure, and exit with the worker's status, for a pipe
 into transcribe-subtitles). An empty WORKER lets the host find it. Otherwise the runs go at once
 and every line is a JSON object naming its run:
