@@ -424,11 +424,14 @@ void transcribe_cancel(transcribe_run* run) {
 }
 
 /* Waits for a reader thread, which a process that inherited the worker's output may keep
- * reading after the worker's exit. After the grace its read is cancelled; CancelSynchronousIo
- * reaches only a read in progress, not one the thread is about to start, so it is repeated
- * until the thread has ended, and `stopping` keeps the thread from starting another. */
-static void join_reader(transcribe_run* run, HANDLE thread) {
-  for (DWORD wait = EXITED_GRACE_MS; WaitForSingleObject(thread, wait) == WAIT_TIMEOUT; wait = 50) {
+ * reading after the worker's exit, until `deadline` (the grace after the exit, shared by both
+ * readers). Then its read is cancelled; CancelSynchronousIo reaches only a read in progress,
+ * not one the thread is about to start, so it is repeated until the thread has ended, and
+ * `stopping` keeps the thread from starting another. */
+static void join_reader(transcribe_run* run, HANDLE thread, ULONGLONG deadline) {
+  ULONGLONG now = GetTickCount64();
+  DWORD wait = now < deadline ? (DWORD)(deadline - now) : 0;
+  for (; WaitForSingleObject(thread, wait) == WAIT_TIMEOUT; wait = 50) {
     InterlockedExchange(&run->stopping, 1);
     CancelSynchronousIo(thread);
   }
@@ -437,8 +440,11 @@ static void join_reader(transcribe_run* run, HANDLE thread) {
 
 transcribe_outcome transcribe_finish(transcribe_run* run, transcribe_result* result) {
   WaitForSingleObject(run->process, INFINITE);
-  join_reader(run, run->out_thread);
-  join_reader(run, run->err_thread);
+  EnterCriticalSection(&run->lock); /* the grace counts from the exit transcribe_next saw */
+  ULONGLONG exited = run->exited_at ? run->exited_at : GetTickCount64();
+  LeaveCriticalSection(&run->lock);
+  join_reader(run, run->out_thread, exited + EXITED_GRACE_MS);
+  join_reader(run, run->err_thread, exited + EXITED_GRACE_MS);
   DWORD status = 0;
   GetExitCodeProcess(run->process, &status);
   CloseHandle(run->process);
