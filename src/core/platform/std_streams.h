@@ -33,9 +33,17 @@ bool output_ended();
 // gets the text as text. The caller holds stdout_lock().
 Status write_stdout(std::string_view bytes);
 
+// As write_stdout, except that a missing or closed standard output is an error too (the OS's
+// "Bad file descriptor"): for a program whose output is a document rather than records.
+Status write_stdout_or_error(std::string_view bytes);
+
 // Writes `bytes` to standard error under its own lock; failures are dropped, and so are the
 // bytes once output has ended.
 void write_stderr(std::string_view bytes);
+
+// As write_stderr, but a failure is returned (a missing or closed standard error included), for
+// a program whose standard error carries a document such as a report.
+Status write_stderr_or_error(std::string_view bytes);
 
 // Reads from standard input. 0 means the end: end of input, a broken pipe, a missing handle
 // or any other read error (interrupted reads, and on Windows zero-byte writes to a pipe that

@@ -19,18 +19,17 @@ void wait_until_ready(int fd, short events) {
 
 bool would_block() { return errno == EAGAIN || errno == EWOULDBLOCK; }
 
-}  // namespace
-
-Status write_stdout(std::string_view bytes) {
+// Writes all of `bytes` to `fd`; a closed descriptor discards them when `missing_discards`.
+Status write_all(int fd, std::string_view bytes, bool missing_discards) {
   while (!bytes.empty()) {
-    ssize_t n = write(STDOUT_FILENO, bytes.data(), bytes.size());
+    ssize_t n = write(fd, bytes.data(), bytes.size());
     if (n < 0) {
       if (errno == EINTR) continue;
       if (would_block()) {
-        wait_until_ready(STDOUT_FILENO, POLLOUT);
+        wait_until_ready(fd, POLLOUT);
         continue;
       }
-      if (errno == EBADF) return {};  // no standard output at all: the bytes are discarded
+      if (errno == EBADF && missing_discards) return {};
       return fail(last_os_error());
     }
     if (n == 0) return fail("failed to write the buffered data");
@@ -39,20 +38,27 @@ Status write_stdout(std::string_view bytes) {
   return {};
 }
 
-void write_stderr(std::string_view bytes) {
-  if (output_ended()) return;
+std::mutex& stderr_lock() {
   static std::mutex lock;
-  std::lock_guard<std::mutex> hold(lock);
-  while (!bytes.empty()) {
-    ssize_t n = write(STDERR_FILENO, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && would_block()) {
-      wait_until_ready(STDERR_FILENO, POLLOUT);
-      continue;
-    }
-    if (n <= 0) return;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
+  return lock;
+}
+
+}  // namespace
+
+Status write_stdout(std::string_view bytes) {
+  return write_all(STDOUT_FILENO, bytes, true);  // no standard output at all: discarded
+}
+
+Status write_stdout_or_error(std::string_view bytes) {
+  return write_all(STDOUT_FILENO, bytes, false);
+}
+
+void write_stderr(std::string_view bytes) { (void)write_stderr_or_error(bytes); }
+
+Status write_stderr_or_error(std::string_view bytes) {
+  if (output_ended()) return {};
+  std::lock_guard<std::mutex> hold(stderr_lock());
+  return write_all(STDERR_FILENO, bytes, false);
 }
 
 std::size_t read_stdin(std::span<char> buffer) {

@@ -59,18 +59,23 @@ BOOL write_some(HANDLE handle, std::string_view bytes, DWORD& written) {
   }
 }
 
-Status write_stdout(std::string_view bytes) {
-  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-  if (is_missing(out)) return {};  // no standard output at all: the bytes are discarded
-  if (is_console(out)) {
-    if (write_console_text(out, bytes)) return {};
+namespace {
+
+// Writes all of `bytes` to `handle`; a missing handle discards them when `missing_discards`.
+Status write_all(HANDLE handle, std::string_view bytes, bool missing_discards) {
+  if (is_missing(handle)) {
+    if (missing_discards) return {};
+    return fail(os_error(ERROR_INVALID_HANDLE));
+  }
+  if (is_console(handle)) {
+    if (write_console_text(handle, bytes)) return {};
     if (GetLastError() == ERROR_SUCCESS) return fail("failed to write the buffered data");
     return fail(last_os_error());
   }
   while (!bytes.empty()) {
     DWORD written = 0;
-    if (!write_some(out, bytes, written)) {
-      if (GetLastError() == ERROR_INVALID_HANDLE) return {};
+    if (!write_some(handle, bytes, written)) {
+      if (GetLastError() == ERROR_INVALID_HANDLE && missing_discards) return {};
       return fail(last_os_error());
     }
     if (written == 0) return fail("failed to write the buffered data");
@@ -79,21 +84,28 @@ Status write_stdout(std::string_view bytes) {
   return {};
 }
 
-void write_stderr(std::string_view bytes) {
-  if (output_ended()) return;
+std::mutex& stderr_lock() {
   static std::mutex lock;
-  std::lock_guard<std::mutex> hold(lock);
-  HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
-  if (is_missing(err)) return;
-  if (is_console(err)) {
-    (void)write_console_text(err, bytes);
-    return;
-  }
-  while (!bytes.empty()) {
-    DWORD written = 0;
-    if (!write_some(err, bytes, written) || written == 0) return;
-    bytes.remove_prefix(written);
-  }
+  return lock;
+}
+
+}  // namespace
+
+Status write_stdout(std::string_view bytes) {
+  // No standard output at all: the bytes are discarded.
+  return write_all(GetStdHandle(STD_OUTPUT_HANDLE), bytes, true);
+}
+
+Status write_stdout_or_error(std::string_view bytes) {
+  return write_all(GetStdHandle(STD_OUTPUT_HANDLE), bytes, false);
+}
+
+void write_stderr(std::string_view bytes) { (void)write_stderr_or_error(bytes); }
+
+Status write_stderr_or_error(std::string_view bytes) {
+  if (output_ended()) return {};
+  std::lock_guard<std::mutex> hold(stderr_lock());
+  return write_all(GetStdHandle(STD_ERROR_HANDLE), bytes, false);
 }
 
 std::size_t read_stdin(std::span<char> buffer) {
