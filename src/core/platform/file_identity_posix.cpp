@@ -7,8 +7,9 @@
 namespace tw {
 namespace {
 
-std::optional<FileIdentity> regular_file(const struct stat& status) {
-  if (!S_ISREG(status.st_mode)) return std::nullopt;
+// Writing a folder fails anyway, and a character device holds no content to lose.
+std::optional<FileIdentity> identity_of(const struct stat& status) {
+  if (S_ISDIR(status.st_mode) || S_ISCHR(status.st_mode)) return std::nullopt;
   return FileIdentity{static_cast<std::uint64_t>(status.st_dev),
                       static_cast<std::uint64_t>(status.st_ino)};
 }
@@ -16,7 +17,7 @@ std::optional<FileIdentity> regular_file(const struct stat& status) {
 std::optional<FileIdentity> descriptor_file(int descriptor) {
   struct stat status {};
   if (fstat(descriptor, &status) != 0) return std::nullopt;
-  return regular_file(status);
+  return identity_of(status);
 }
 
 }  // namespace
@@ -24,7 +25,7 @@ std::optional<FileIdentity> descriptor_file(int descriptor) {
 std::optional<FileIdentity> file_identity(std::string_view path) {
   struct stat status {};
   if (stat(std::string(path).c_str(), &status) != 0) return std::nullopt;
-  return regular_file(status);
+  return identity_of(status);
 }
 
 std::optional<FileIdentity> stdin_identity() { return descriptor_file(STDIN_FILENO); }
