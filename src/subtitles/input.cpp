@@ -43,6 +43,11 @@ Result<std::optional<std::string>> LineReader::next() {
   }
 }
 
+std::optional<FileIdentity> input_identity(const std::optional<std::string>& path) {
+  if (!path || *path == "-") return stdin_identity();
+  return file_identity(*path);
+}
+
 Result<Input> open_input(const std::optional<std::string>& path) {
   if (!path || *path == "-") {
     LineReader lines([](std::span<char> buffer) -> Result<std::size_t> {
@@ -50,7 +55,7 @@ Result<Input> open_input(const std::optional<std::string>& path) {
       if (!got) return fail(std::string("cannot read ") + STANDARD_INPUT, std::move(got.error()));
       return got;
     });
-    return Input{std::move(lines), STANDARD_INPUT, stdin_identity()};
+    return Input{std::move(lines), STANDARD_INPUT};
   }
   // A directory opens for reading on some systems and then fails at the first read.
   if (is_existing_directory(utf8_path(*path))) {
@@ -64,7 +69,7 @@ Result<Input> open_input(const std::optional<std::string>& path) {
     if (!got) return fail("cannot read " + name, std::move(got.error()));
     return got;
   });
-  return Input{std::move(lines), *path, file_identity(*path)};
+  return Input{std::move(lines), *path};
 }
 
 }  // namespace tw::subtitles

@@ -31,10 +31,13 @@ class LineReader {
 };
 
 struct Input {
-  LineReader lines;                      // a read error is "cannot read NAME: TEXT"
-  std::string name;                      // the path as given, or "standard input"
-  std::optional<FileIdentity> identity;  // of the regular file it reads, if it reads one
+  LineReader lines;  // a read error is "cannot read NAME: TEXT"
+  std::string name;  // the path as given, or "standard input"
 };
+
+// The identity of the file the input reads (standard input's when `path` is absent or "-"), as
+// file_identity tells it; found without opening it, so a named pipe without a writer is no wait.
+std::optional<FileIdentity> input_identity(const std::optional<std::string>& path);
 
 // Standard input when `path` is absent or "-", otherwise the file.
 Result<Input> open_input(const std::optional<std::string>& path);

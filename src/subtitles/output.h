@@ -1,6 +1,8 @@
 #pragma once
-// Where the document goes: standard output, or a file given by --output. Each piece of text is
-// handed to the system at once, so a reader sees every cue as soon as it is written.
+// Where the document or the report goes: standard output, standard error, or a file given by
+// --output or --report. Each piece of text is handed to the system at once, so a reader sees
+// every cue as soon as it is written. A file is opened without losing its content and emptied
+// only by empty(), so a run refused after opening it leaves it as it was.
 
 #include <fstream>
 #include <memory>
@@ -14,13 +16,24 @@ namespace tw::subtitles {
 
 class Output {
  public:
-  // Standard output when `path` is absent, otherwise the file, created or emptied.
+  // Standard output when `path` is absent, otherwise the file, created when missing.
   static Result<Output> open(const std::optional<std::string>& path);
+  static Output standard_error();
 
+  // Empties the file, a regular one (a device or a pipe holds nothing to lose); nothing for
+  // a standard stream.
+  Status empty();
+
+  // A failure, a closed standard stream included, is "cannot write NAME: TEXT".
   Status write(std::string_view text);
 
  private:
-  std::optional<std::string> path_;
+  enum class Stream { file, standard_output, standard_error };
+
+  Error failure(Error cause) const;
+
+  Stream stream_ = Stream::standard_output;
+  std::string path_;  // of a file
   std::unique_ptr<std::ofstream> file_;
 };
 

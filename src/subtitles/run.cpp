@@ -3,7 +3,6 @@
 #include <optional>
 #include <utility>
 
-#include "core/platform/std_streams.h"
 #include "core/program_version.h"
 #include "core/subtitles/record_reader.h"
 #include "core/subtitles/subtitle_document.h"
@@ -26,15 +25,6 @@ Error worker_failure(std::string reason, LineReader& lines) {
     if (reason.size() < MAX_REASON_BYTES) reason += '\n' + **line;
   }
   return Error("transcription failed", Error(std::string(trim_unicode_white_space(reason))));
-}
-
-// The report goes to its file, or to standard error for "-".
-Status write_report(std::optional<Output>& file, const std::string& text) {
-  if (!file) {
-    write_stderr(text);
-    return {};
-  }
-  return file->write(text);
 }
 
 // Feeds every record to the document; the first bad line, read error or output failure ends
@@ -66,9 +56,12 @@ Status run(std::span<const std::string> arguments) {
     return standard_output->write(USAGE);
   }
   if (options->show_version) return print_version("transcribe-subtitles");
+  if (Status checked = check_destinations(*options, input_identity(options->input)); !checked) {
+    return checked;
+  }
   Result<Input> input = open_input(options->input);
   if (!input) return fail(std::move(input.error()));
-  Result<Destinations> destinations = open_destinations(*options, *input);
+  Result<Destinations> destinations = open_destinations(*options);
   if (!destinations) return fail(std::move(destinations.error()));
 
   Output& output = destinations->document;
@@ -80,8 +73,8 @@ Status run(std::span<const std::string> arguments) {
   if (document.sink_failed()) return read;
   // Bad input still ends the document, so the cues written before it stay a valid file.
   if (Status ended = document.end(); !ended) return ended;
-  if (options->report) {
-    if (Status reported = write_report(destinations->report_file, document.report()); !reported) {
+  if (destinations->report) {
+    if (Status reported = destinations->report->write(document.report()); !reported) {
       return reported;
     }
   }

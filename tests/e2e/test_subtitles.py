@@ -230,6 +230,47 @@ def test_the_output_is_never_the_input_nor_the_report_under_another_name(worker,
         assert not (tmp_path / "new.srt").exists()
 
 
+def test_a_destination_that_fails_or_holds_no_content_is_told_and_loses_nothing(worker, tmp_path):
+    if worker.windows:
+        pytest.skip("named pipes, /dev/full and closed descriptors are POSIX's")
+    records = tone_records(worker, "hello-world")
+    (tmp_path / "in.jsonl").write_bytes(records)
+    (tmp_path / "out.srt").write_bytes(b"precious")
+    os.mkfifo(tmp_path / "fifo")
+    source, out, fifo = (str(tmp_path / name) for name in ("in.jsonl", "out.srt", "fifo"))
+    read_end, write_end = os.pipe()
+    os.close(read_end)
+
+    def run(args, redirect="", stdout=subprocess.PIPE):
+        process = start_program(worker, worker.build_dir / "transcribe-subtitles", args,
+                                stdout=stdout, redirect=redirect)
+        result = process.communicate(timeout=60)
+        return process.returncode, result[1]
+
+    def cannot(name, why):
+        return 1, b"error: cannot write " + name.encode() + b": " + why + b"\n"
+
+    # A report that cannot be opened leaves the output as it was; a failed or closed standard
+    # stream is told; a named pipe is told from its status, never opened, when it is the input.
+    for args, redirect, stdout, expected in [
+            (["--output", out, "--report", str(tmp_path), source], "", None,
+             cannot(str(tmp_path), b"Is a directory")),
+            (["--output", out, "--report", str(tmp_path / "no" / "r"), source], "", None,
+             cannot(str(tmp_path / "no" / "r"), b"No such file or directory")),
+            (["--report", "-", source], "2>/dev/full", subprocess.DEVNULL, (1, b"")),
+            ([source], ">&-", None, cannot("standard output", b"Bad file descriptor (os error 9)")),
+            ([source], "", write_end, cannot("standard output", b"Broken pipe (os error 32)")),
+            (["--output", fifo, fifo], "", None, cannot(fifo, b"it is the input")),
+            (["--report", fifo, fifo], "", None, cannot(fifo, b"it is the input")),
+            # Devices hold nothing to lose: /dev/null is no input's twin, nor the output's.
+            (["--output", "/dev/null", "--report", "/dev/null", source], "", None, (0, b"")),
+            (["--output", "/dev/null"], "", None, (1, b"error: no records in standard input\n"))]:
+        status, err = run(args, redirect, stdout or subprocess.PIPE)
+        assert (status, err) == expected, (args, redirect)
+        assert (tmp_path / "out.srt").read_bytes() == b"precious"
+    os.close(write_end)
+
+
 def test_a_hyphen_is_a_standard_stream_and_a_file_named_so_is_dot_slash_hyphen(worker, tmp_path):
     records = tone_records(worker, "hello-world")
     expected = run_subtitles(worker, [], records)
@@ -295,6 +336,11 @@ def test_a_style_sets_the_limits_other_options_change_and_the_report_counts_what
     (["--fps", "0"], b"error: --fps: must be a positive number\n"),
     (["--max-cps", "-3"], b"error: --max-cps: must be a positive number\n"),
     (["--report"], b"error: --report needs a value\n"),
+    # A frame over a second would hold every cue past its words; counts end at 2^64 - 1.
+    (["--fps", "0.5"], b"error: --fps: must be at least 1\n"),
+    (["--max-cue-seconds", "inf"], b"error: --max-cue-seconds: must be a positive number\n"),
+    (["--max-lines", "18446744073709551616"],
+     b"error: --max-lines: number too large to fit in target type\n"),
 ])
 def test_bad_style_options_are_refused(worker, args, error):
     result = run_subtitles(worker, args, b"")
