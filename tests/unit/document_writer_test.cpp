@@ -20,17 +20,18 @@ std::string document(Format format, const std::vector<Cue>& cues) {
 }
 
 TEST(DocumentWriter, WritesEachFormatsSyntax) {
+  const std::string controls("a\tb\0c", 5);  // a NUL neither ends nor hides the text
   const std::vector<Cue> cues = {
       {480,
        1681,
        {"Tom & <Jerry>", "run"},
        {cue_word({"Tom", 0.48, 0.8}), cue_word({"&", 0.9, 1.0}), cue_word({"<Jerry>", 1.0, 1.2}),
         cue_word({"run", 1.3, 1.6805})}},
-      {4000, 36001500, {"a\tb"}, {cue_word({"a\tb", 4.0, 36001.5})}},
+      {4000, 36001500, {controls}, {cue_word({controls, 4.0, 36001.5})}},
   };
   EXPECT_EQ(document(Format::srt, cues),
             "1\n00:00:00,480 --> 00:00:01,681\nTom & <\u200BJerry>\nrun\n\n"
-            "2\n00:00:04,000 --> 10:00:01,500\na b\n\n");
+            "2\n00:00:04,000 --> 10:00:01,500\na b c\n\n");
   // No word is markup in SubRip, nor a time line.
   const Cue markup = {1000, 2000, {"1 --> 00:00:02,000 ---> a<b>c", "{\\i1} \\N"}, {}};
   EXPECT_EQ(document(Format::srt, {markup}),
@@ -38,11 +39,11 @@ TEST(DocumentWriter, WritesEachFormatsSyntax) {
             "a<\u200Bb>c\n{\u200B\\\u200Bi1} \\\u200BN\n\n");
   EXPECT_EQ(document(Format::vtt, cues),
             "WEBVTT\n\n00:00:00.480 --> 00:00:01.681\nTom &amp; &lt;Jerry&gt;\nrun\n"
-            "\n00:00:04.000 --> 10:00:01.500\na b\n");
-  EXPECT_EQ(document(Format::txt, cues), "Tom & <Jerry> run\n\na b\n");
+            "\n00:00:04.000 --> 10:00:01.500\na b c\n");
+  EXPECT_EQ(document(Format::txt, cues), "Tom & <Jerry> run\n\na b c\n");
   EXPECT_EQ(document(Format::json, {cues[1]}),
-            "{\"cues\":[\n{\"end\":36001.5,\"lines\":[\"a\\tb\"],\"start\":4.0,\"words\":"
-            "[{\"end\":36001.5,\"start\":4.0,\"text\":\"a\\tb\"}]}\n]}\n");
+            "{\"cues\":[\n{\"end\":36001.5,\"lines\":[\"a\\tb\\u0000c\"],\"start\":4.0,"
+            "\"words\":[{\"end\":36001.5,\"start\":4.0,\"text\":\"a\\tb\\u0000c\"}]}\n]}\n");
   for (Format format : {Format::srt, Format::vtt, Format::txt, Format::json}) {
     EXPECT_EQ(document(format, {}), format == Format::vtt    ? "WEBVTT\n"
                                     : format == Format::json ? "{\"cues\":[\n]}\n"

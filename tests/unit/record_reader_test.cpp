@@ -51,6 +51,8 @@ TEST(RecordReader, ReadsRecordsAndRefusesBadOrDisorderedLines) {
        {"words 1 10.000000",
         "line 2: record out of order: word \"b\\\"\" starts at 4.5 s, before "
         "the word before it (5.0 s)"}},
+      // A byte order mark is skipped at the start of the input only.
+      {{"\xEF\xBB\xBF" + at_5, "\xEF\xBB\xBF" + at_5}, {"words 1 10.000000", "skipped"}},
       {{R"({"end":1.0,"words":[{"end":0.25,"start":0.5,"text":"c"}]})"},
        {"line 1: record out of order: word \"c\" ends at 0.25 s, before its start (0.5 s)"}},
   };

@@ -13,6 +13,8 @@ namespace tw::subtitles {
 namespace {
 
 constexpr std::string_view ERROR_LINE_PREFIX = "error: ";
+// A byte order mark, which some editors put at the start of UTF-8 text.
+constexpr std::string_view UTF8_BOM = "\xEF\xBB\xBF";
 
 std::optional<double> time_of(const nlohmann::json& object, const char* key) {
   auto found = object.find(key);
@@ -68,6 +70,7 @@ std::string quoted_text(std::string_view text) {
 Result<RecordLine> RecordReader::read(std::string_view line) {
   ++line_number_;
   const std::string where = "line " + std::to_string(line_number_);
+  if (line_number_ == 1 && line.starts_with(UTF8_BOM)) line.remove_prefix(UTF8_BOM.size());
   if (line.starts_with(ERROR_LINE_PREFIX)) {
     RecordLine failure;
     failure.kind = RecordLine::Kind::worker_error;

@@ -26,7 +26,8 @@ struct RecordLine {
 
 class RecordReader {
  public:
-  // The next line, without its line feed. Refuses a line that begins with "{" and is not a
+  // The next line, without its line feed (a UTF-8 byte order mark before the first is
+  // skipped). Refuses a line that begins with "{" and is not a
   // record, and a record out of order (a second or late ready record, an end before the
   // previous record's end, a word that starts before the word before it or ends before it
   // starts).
