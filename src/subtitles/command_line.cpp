@@ -55,6 +55,8 @@ Status apply(Options& options, std::string_view option, std::string_view value) 
   } else if (option == "--max-cps" || option == "--fps") {
     Result<double> rate = positive_value(value);
     if (!rate) return fail(std::move(rate.error()));
+    // A frame longer than a second would hold every cue on screen past its words.
+    if (option == "--fps" && *rate < 1.0) return fail("must be at least 1");
     (option == "--max-cps" ? limits.max_cps : limits.fps) = *rate;
   } else if (option == "--pause-ms" || option == "--min-gap-ms" || option == "--close-gap-ms") {
     Result<Milliseconds> ms = millipositive_value(value);

@@ -29,8 +29,8 @@ Milliseconds CueLimits::reading_ms(std::size_t characters) const {
 
 Status CueLimits::validate() const {
   if (max_line_chars == 0 || max_lines == 0) return fail("a cue needs at least one line of one column");
-  if (!positive_rate(max_cps) || !positive_rate(fps)) {
-    return fail("the reading speed and the frame rate must be positive numbers");
+  if (!positive_rate(max_cps) || !positive_rate(fps) || fps < 1.0) {
+    return fail("the reading speed must be a positive number and the frame rate at least 1");
   }
   for (Milliseconds ms : {max_cue_ms, pause_ms, min_cue_ms, close_gap_ms}) {
     if (ms < 0 || ms > MAX_LIMIT_MS) return fail("a time limit outside 0 to 10^6 s");

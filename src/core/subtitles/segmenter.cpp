@@ -70,7 +70,9 @@ std::vector<std::vector<CueWord>> Segmenter::cut(std::optional<Milliseconds> nex
                                                  bool whole) {
   const std::size_t n = span_.size();
   const Milliseconds min_gap = limits_.min_gap_ms();
-  const double capacity = static_cast<double>(limits_.max_lines * limits_.max_line_chars);
+  // In floating point: the product of two huge limits would wrap around as an integer.
+  const double capacity =
+      static_cast<double>(limits_.max_lines) * static_cast<double>(limits_.max_line_chars);
   // What each word brings, worked out once: a cut tries each word in many candidate cues.
   std::vector<std::size_t> characters(n), width(n), blank_before(n, 0);
   std::vector<double> break_after(n, 0.0);
