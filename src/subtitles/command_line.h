@@ -6,7 +6,8 @@
 // An option given twice keeps its later value; --style sets the limits that the other options
 // then change, wherever it stands. --min-gap-ms is the old name of --pause-ms. INPUT absent or
 // "-" is standard input, --output absent or "-" standard output, --report "-" standard error;
-// a file named "-" is "./-". Times over 10^6 s count as 10^6 s.
+// a file named "-" is "./-". A time option over 10^6 s counts as 10^6 s (MAX_LIMIT_MS; a
+// word's time in the records is bounded at 10^12 s, LATEST_MS).
 
 #include <optional>
 #include <span>
