@@ -56,6 +56,8 @@ Status run(std::span<const std::string> arguments) {
     return standard_output->write(USAGE);
   }
   if (options->show_version) return print_version("transcribe-subtitles");
+  // Limits that each option allows may still not go together (frames at a frame rate).
+  if (Status valid = options->limits.validate(); !valid) return valid;
   if (Status checked = check_destinations(*options, input_identity(options->input)); !checked) {
     return checked;
   }

@@ -338,6 +338,8 @@ def test_a_style_sets_the_limits_other_options_change_and_the_report_counts_what
     (["--report"], b"error: --report needs a value\n"),
     # A frame over a second would hold every cue past its words; counts end at 2^64 - 1.
     (["--fps", "0.5"], b"error: --fps: must be at least 1\n"),
+    (["--cue-gap-frames", "25", "--fps", "24"],
+     b"error: the least gap between cues (25 frames at 24 fps) must be at most 1 s\n"),
     (["--max-cue-seconds", "inf"], b"error: --max-cue-seconds: must be a positive number\n"),
     (["--max-lines", "18446744073709551616"],
      b"error: --max-lines: number too large to fit in target type\n"),

@@ -7,6 +7,7 @@ namespace tw::subtitles {
 namespace {
 
 constexpr double MS_PER_SECOND = 1000.0;
+constexpr Milliseconds MAX_GAP_MS = 1000;
 
 bool positive_rate(double rate) { return std::isfinite(rate) && rate > 0.0; }
 
@@ -31,6 +32,15 @@ Status CueLimits::validate() const {
   if (max_line_chars == 0 || max_lines == 0) return fail("a cue needs at least one line of one column");
   if (!positive_rate(max_cps) || !positive_rate(fps) || fps < 1.0) {
     return fail("the reading speed must be a positive number and the frame rate at least 1");
+  }
+  // Each cue's start is pushed past the one before by the least gap: a longer one carries
+  // every later cue further away from its words.
+  if (min_gap_ms() > MAX_GAP_MS) {
+    char reason[160];
+    std::snprintf(reason, sizeof reason,
+                  "the least gap between cues (%zu frames at %g fps) must be at most 1 s",
+                  cue_gap_frames, fps);
+    return fail(reason);
   }
   for (Milliseconds ms : {max_cue_ms, pause_ms, min_cue_ms, close_gap_ms}) {
     if (ms < 0 || ms > MAX_LIMIT_MS) return fail("a time limit outside 0 to 10^6 s");

@@ -30,7 +30,8 @@ struct CueLimits {
   Milliseconds reading_ms(std::size_t characters) const;
 
   // Why these limits cannot build cues: a count of 0, a reading speed that is not a positive
-  // number, a frame rate under 1, a time outside 0..MAX_LIMIT_MS.
+  // number, a frame rate under 1, a least gap between cues over a second, a time outside
+  // 0..MAX_LIMIT_MS.
   Status validate() const;
   // "limits: 42 columns a line, 2 lines, ..." as the quality report shows them, with a line feed.
   std::string text() const;
