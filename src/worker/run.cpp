@@ -6,14 +6,14 @@
 #include <utility>
 
 #include "core/asr/decode_pieces.h"
+#include "core/asr/decode_sizing.h"
+#include "core/asr/onnx_runtime_origin.h"
 #include "core/asr/recognizer.h"
 #include "core/audio/audio_input.h"
 #include "core/audio/piece_queue.h"
 #include "core/platform/system_info.h"
 #include "core/program_version.h"
 #include "worker/command_line.h"
-#include "worker/decode_sizing.h"
-#include "worker/onnx_runtime_origin.h"
 #include "worker/records.h"
 #include "worker/stdin_watch.h"
 

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "core/asr/onnx_runtime_origin.h"
 #include "core/platform/fail_fast.h"
 #include "core/platform/loaded_module.h"
 #include "core/platform/process_arguments.h"
 #include "core/platform/std_streams.h"
 #include "system_root.h"
 #include "worker/entry.h"
-#include "worker/onnx_runtime_origin.h"
 
 inline int report_onnx_runtime_origin(const std::vector<std::string>& arguments) {
   tw::install_process_guards();

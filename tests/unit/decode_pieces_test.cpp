@@ -278,5 +278,36 @@ TEST(DecodePieces, WorkersWaitingForPiecesEndAtOnceWhenDeliveryFails) {
   EXPECT_EQ(library.streams_alive(), 0);
 }
 
+// Two files: pieces 0 and 1, then piece 2 whose audio failed. Each piece is delivered by
+// itself with its file, each end after its file's pieces, also when one call decoded pieces of
+// both files.
+TEST(DecodeFilePieces, MarkersPassInQueueOrderAndPiecesKeepTheirFiles) {
+  for (std::uint64_t workers : {1, 3}) {
+    FakeSpeechLibrary library;
+    auto [sender, items] = make_channel<FileItem>(8);
+    sender.send(FileItem{0, fake_piece(0, 0.0), {}});
+    sender.send(FileItem{0, fake_piece(1, 1.0), {}});
+    sender.send(FileItem{0, std::nullopt, {}});
+    sender.send(FileItem{1, fake_piece(2, 0.0), {}});
+    sender.send(FileItem{1, std::nullopt, fail("ffmpeg failed")});
+    sender.release();
+    std::vector<std::string> seen;
+    FileDelivery deliver{
+        [&](std::uint64_t file, double end, std::vector<Word> words) -> Status {
+          seen.push_back(std::to_string(file) + " " + std::to_string(end) + " " + words.at(0).text);
+          return {};
+        },
+        [&](std::uint64_t file, Status audio) -> Status {
+          seen.push_back(std::to_string(file) + (audio ? " done" : " " + audio.error().chain()));
+          return {};
+        }};
+    ASSERT_TRUE(decode_file_pieces(library.recognizer(workers, 4), items, deliver));
+    EXPECT_EQ(seen, (std::vector<std::string>{"0 1.000000 p0", "0 2.000000 p1", "0 done",
+                                              "1 1.000000 p2", "1 ffmpeg failed"}));
+    if (workers == 1) EXPECT_EQ(library.decode_calls(), (std::vector<std::vector<int>>{{0, 1, 2}}));
+    EXPECT_EQ(library.streams_alive(), 0);
+  }
+}
+
 }  // namespace
 }  // namespace tw

@@ -42,21 +42,29 @@ std::vector<Word> decode_one(const Recognizer& recognizer, const Piece& piece) {
   return words;
 }
 
-// Two or more pieces in one library call; their words in piece order.
-std::vector<Word> decode_batch(const Recognizer& recognizer, const std::vector<Piece>& batch) {
+// Two or more pieces in one library call; the words of each piece, in piece order.
+std::vector<std::vector<Word>> decode_batch(const Recognizer& recognizer,
+                                            const std::vector<const Piece*>& batch) {
   const SpeechCalls& calls = recognizer.calls();
   std::vector<StreamHandle> streams;
   streams.reserve(batch.size());
-  for (const Piece& piece : batch) streams.push_back(open_stream(recognizer, piece));
+  for (const Piece* piece : batch) streams.push_back(open_stream(recognizer, *piece));
   calls.decode_streams(recognizer.handle(), streams.data(),
                        static_cast<std::int32_t>(streams.size()));
-  std::vector<Word> words;
+  std::vector<std::vector<Word>> words;
   for (std::size_t i = 0; i < batch.size(); ++i) {
-    std::vector<Word> piece_words = read_words(calls, streams[i], batch[i].start);
-    words.insert(words.end(), std::make_move_iterator(piece_words.begin()),
-                 std::make_move_iterator(piece_words.end()));
+    words.push_back(read_words(calls, streams[i], batch[i]->start));
   }
   for (StreamHandle stream : streams) calls.destroy_stream(stream);
+  return words;
+}
+
+std::vector<std::vector<Word>> decode_some(const Recognizer& recognizer,
+                                           const std::vector<const Piece*>& batch) {
+  if (batch.empty()) return {};
+  if (batch.size() > 1) return decode_batch(recognizer, batch);
+  std::vector<std::vector<Word>> words;
+  words.push_back(decode_one(recognizer, *batch.front()));
   return words;
 }
 
@@ -72,76 +80,132 @@ Status decode_on_this_thread(const Recognizer& recognizer, PieceReceiver& pieces
       batch.push_back(std::move(*more));
     }
     const double end = batch.back().end();
-    std::vector<Word> words =
-        batch.size() == 1 ? decode_one(recognizer, batch.front()) : decode_batch(recognizer, batch);
+    std::vector<const Piece*> pointers;
+    for (const Piece& piece : batch) pointers.push_back(&piece);
+    std::vector<Word> words;
+    for (std::vector<Word>& piece_words : decode_some(recognizer, pointers)) {
+      words.insert(words.end(), std::make_move_iterator(piece_words.begin()),
+                   std::make_move_iterator(piece_words.end()));
+    }
     if (Status delivered = deliver(end, std::move(words)); !delivered) return delivered;
   }
   return {};
 }
 
-struct PieceResult {
-  std::uint64_t seq = 0;  // the piece's position in the queue
-  DecodedPiece decoded;
+// Takes what has already arrived, up to a batch of pieces (markers ride along), decodes the
+// pieces in one call and delivers every item in queue order.
+Status decode_files_on_this_thread(const Recognizer& recognizer, FileItemReceiver& items,
+                                   const FileDelivery& deliver) {
+  while (std::optional<FileItem> first = items.receive()) {
+    std::vector<FileItem> taken;
+    taken.push_back(std::move(*first));
+    std::uint64_t pieces = taken.back().piece ? 1 : 0;
+    while (pieces < recognizer.batch()) {
+      std::optional<FileItem> more = items.try_receive();
+      if (!more) break;
+      if (more->piece) ++pieces;
+      taken.push_back(std::move(*more));
+    }
+    std::vector<const Piece*> batch;
+    for (const FileItem& item : taken) {
+      if (item.piece) batch.push_back(&*item.piece);
+    }
+    std::vector<std::vector<Word>> words = decode_some(recognizer, batch);
+    std::size_t next_words = 0;
+    for (FileItem& item : taken) {
+      Status delivered =
+          item.piece ? deliver.words(item.file, item.piece->end(), std::move(words[next_words++]))
+                     : deliver.end(item.file, std::move(item.audio));
+      if (!delivered) return delivered;
+    }
+  }
+  return {};
+}
+
+template <class Outcome>
+struct Sequenced {
+  std::uint64_t seq = 0;  // the item's position in the queue
+  Outcome outcome;
 };
 
-// The receiving end of the piece queue and the count of pieces taken from it, under one lock:
-// a decode thread waits for a piece while holding it, so sequence numbers follow queue order.
+// The receiving end of the queue and the count of items taken from it, under one lock: a
+// decode thread waits for an item while holding it, so sequence numbers follow queue order.
+template <class Item>
 struct Intake {
-  explicit Intake(PieceReceiver& pieces) : pieces(pieces) {}
+  explicit Intake(Receiver<Item>& items) : items(items) {}
 
   std::mutex lock;
-  PieceReceiver& pieces;
+  Receiver<Item>& items;
   std::uint64_t taken = 0;
 };
 
+DecodedPiece decode_piece(const Recognizer& recognizer, Piece& piece) {
+  return DecodedPiece{piece.end(), decode_one(recognizer, piece)};
+}
+
+// A piece decoded, or a file's end marker passed on.
+struct DecodedFileItem {
+  std::uint64_t file = 0;
+  std::optional<DecodedPiece> decoded;  // nothing: the file's end
+  Status audio;
+};
+
+DecodedFileItem decode_file_item(const Recognizer& recognizer, FileItem& item) {
+  if (!item.piece) return DecodedFileItem{item.file, std::nullopt, std::move(item.audio)};
+  return DecodedFileItem{item.file, decode_piece(recognizer, *item.piece), {}};
+}
+
 // Ends when the queue is drained, when nobody takes results any more, or once `stop` is
-// requested: a thread waiting for a piece then gives up at once, since the decoder may not
+// requested: a thread waiting for an item then gives up at once, since the decoder may not
 // produce one for a long time.
-void run_decode_thread(const Recognizer& recognizer, Intake& intake, Sender<PieceResult> results,
-                       std::stop_token stop) {
+template <class Item, class Outcome>
+void run_decode_thread(const Recognizer& recognizer, Intake<Item>& intake,
+                       Outcome (*decode)(const Recognizer&, Item&),
+                       Sender<Sequenced<Outcome>> results, std::stop_token stop) {
   while (!stop.stop_requested()) {
-    std::optional<Piece> piece;
+    std::optional<Item> item;
     std::uint64_t seq = 0;
     {
       std::lock_guard guard(intake.lock);
-      piece = intake.pieces.receive(stop);
-      if (!piece) return;
+      item = intake.items.receive(stop);
+      if (!item) return;
       seq = intake.taken++;
     }
-    DecodedPiece decoded{piece->end(), decode_one(recognizer, *piece)};
-    if (!results.send(PieceResult{seq, std::move(decoded)})) return;
+    Outcome outcome = decode(recognizer, *item);
+    if (!results.send(Sequenced<Outcome>{seq, std::move(outcome)})) return;
   }
 }
 
-Status decode_on_workers(const Recognizer& recognizer, PieceReceiver& pieces,
-                         const DeliverWords& deliver) {
-  auto [results_sender, results] = make_channel<PieceResult>(UNBOUNDED_CAPACITY);
-  Intake intake(pieces);
+template <class Item, class Outcome, class Deliver>
+Status decode_on_workers(const Recognizer& recognizer, Receiver<Item>& items,
+                         Outcome (*decode)(const Recognizer&, Item&), const Deliver& deliver) {
+  auto [results_sender, results] = make_channel<Sequenced<Outcome>>(UNBOUNDED_CAPACITY);
+  Intake<Item> intake(items);
   std::stop_source stop;
   std::vector<std::thread> threads;
   threads.reserve(recognizer.workers());
   for (std::uint64_t i = 0; i < recognizer.workers(); ++i) {
-    threads.emplace_back(run_decode_thread, std::cref(recognizer), std::ref(intake),
-                         results_sender.clone(), stop.get_token());
+    threads.emplace_back(run_decode_thread<Item, Outcome>, std::cref(recognizer), std::ref(intake),
+                         decode, results_sender.clone(), stop.get_token());
   }
   // The result queue reports its end once the last decode thread has ended.
   results_sender.release();
 
   std::optional<Error> failure;
-  ReorderBuffer reorder;
+  ReorderBuffer<Outcome> reorder;
   while (!failure) {
-    std::optional<PieceResult> result = results.receive();
+    std::optional<Sequenced<Outcome>> result = results.receive();
     if (!result) break;
-    reorder.put(result->seq, std::move(result->decoded));
-    while (std::optional<DecodedPiece> next = reorder.take_next()) {
-      if (Status delivered = deliver(next->end, std::move(next->words)); !delivered) {
+    reorder.put(result->seq, std::move(result->outcome));
+    while (std::optional<Outcome> next = reorder.take_next()) {
+      if (Status delivered = deliver(std::move(*next)); !delivered) {
         stop.request_stop();
         failure.emplace(std::move(delivered.error()));
         break;
       }
     }
   }
-  // A decode thread that finishes its piece now finds nobody to send to and ends.
+  // A decode thread that finishes its item now finds nobody to send to and ends.
   results.release();
   for (std::thread& thread : threads) thread.join();
   if (failure) return fail(std::move(*failure));
@@ -152,8 +216,23 @@ Status decode_on_workers(const Recognizer& recognizer, PieceReceiver& pieces,
 
 Status decode_pieces(const Recognizer& recognizer, PieceReceiver& pieces,
                      const DeliverWords& deliver) {
-  if (recognizer.workers() > 1) return decode_on_workers(recognizer, pieces, deliver);
+  if (recognizer.workers() > 1) {
+    return decode_on_workers(recognizer, pieces, decode_piece, [&deliver](DecodedPiece piece) {
+      return deliver(piece.end, std::move(piece.words));
+    });
+  }
   return decode_on_this_thread(recognizer, pieces, deliver);
+}
+
+Status decode_file_pieces(const Recognizer& recognizer, FileItemReceiver& items,
+                          const FileDelivery& deliver) {
+  if (recognizer.workers() > 1) {
+    return decode_on_workers(recognizer, items, decode_file_item, [&deliver](DecodedFileItem item) {
+      if (!item.decoded) return deliver.end(item.file, std::move(item.audio));
+      return deliver.words(item.file, item.decoded->end, std::move(item.decoded->words));
+    });
+  }
+  return decode_files_on_this_thread(recognizer, items, deliver);
 }
 
 }  // namespace tw

@@ -1,11 +1,13 @@
 #pragma once
 // The decode stage: pieces from the queue become words, handed on in queue order.
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
 #include "core/asr/recognizer.h"
 #include "core/asr/word.h"
+#include "core/audio/file_item.h"
 #include "core/audio/piece_queue.h"
 #include "core/error.h"
 
@@ -23,5 +25,19 @@ using DeliverWords = std::function<Status(double end, std::vector<Word> words)>;
 // thread has ended (one waiting for a piece gives up at once, one decoding finishes first).
 Status decode_pieces(const Recognizer& recognizer, PieceReceiver& pieces,
                      const DeliverWords& deliver);
+
+// Where the items of a queue over several files go, in queue order.
+struct FileDelivery {
+  // One piece's words, with the file's index and the end of the piece.
+  std::function<Status(std::uint64_t file, double end, std::vector<Word> words)> words;
+  // A file's end marker, not decoded.
+  std::function<Status(std::uint64_t file, Status audio)> end;
+};
+
+// As decode_pieces, over a queue of several files' pieces and end markers: every piece's words
+// are delivered by themselves, also when it was decoded in one library call with others (of
+// the same file or not), and a marker is delivered after the words of the pieces before it.
+Status decode_file_pieces(const Recognizer& recognizer, FileItemReceiver& items,
+                          const FileDelivery& deliver);
 
 }  // namespace tw

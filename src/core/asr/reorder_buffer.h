@@ -16,22 +16,23 @@ struct DecodedPiece {
   std::vector<Word> words;
 };
 
+template <class T = DecodedPiece>
 class ReorderBuffer {
  public:
-  void put(std::uint64_t seq, DecodedPiece piece) { waiting_.emplace(seq, std::move(piece)); }
+  void put(std::uint64_t seq, T piece) { waiting_.emplace(seq, std::move(piece)); }
 
   // The result with the next sequence number (0, 1, 2, ...), once it has been put.
-  std::optional<DecodedPiece> take_next() {
+  std::optional<T> take_next() {
     auto entry = waiting_.find(next_);
     if (entry == waiting_.end()) return std::nullopt;
-    DecodedPiece piece = std::move(entry->second);
+    T piece = std::move(entry->second);
     waiting_.erase(entry);
     ++next_;
     return piece;
   }
 
  private:
-  std::map<std::uint64_t, DecodedPiece> waiting_;
+  std::map<std::uint64_t, T> waiting_;
   std::uint64_t next_ = 0;
 };
 

@@ -37,7 +37,7 @@ std::string collect_error_output(PipeReader pipe) {
 
 // Reads the decoder's output to its end and sends every completed piece. Returns the first
 // failure: the OS error of a read, or "transcription stopped" when a piece cannot be sent.
-std::optional<Error> stream_pieces(PipeReader& output, PieceCutter& cutter, PieceSender& pieces) {
+std::optional<Error> stream_pieces(PipeReader& output, PieceCutter& cutter, const SendPiece& send) {
   std::vector<std::byte> chunk(READ_CHUNK);
   PcmConverter converter;
   for (;;) {
@@ -46,7 +46,7 @@ std::optional<Error> stream_pieces(PipeReader& output, PieceCutter& cutter, Piec
     if (*count == 0) return std::nullopt;
     for (Piece& piece : cutter.push(converter.convert(std::span(chunk).first(*count)))) {
       // The pieces of this read not yet sent are dropped with the vector.
-      if (!pieces.send(std::move(piece))) return Error("transcription stopped");
+      if (!send(std::move(piece))) return Error("transcription stopped");
     }
   }
 }
@@ -55,6 +55,12 @@ std::optional<Error> stream_pieces(PipeReader& output, PieceCutter& cutter, Piec
 
 Status run_audio_input(double start, std::optional<double> end, std::string ffmpeg,
                        std::string audio, PieceSender pieces) {
+  return decode_audio(start, end, ffmpeg, audio,
+                      [&pieces](Piece&& piece) { return pieces.send(std::move(piece)); });
+}
+
+Status decode_audio(double start, std::optional<double> end, const std::string& ffmpeg,
+                    const std::string& audio, const SendPiece& send) {
   PieceCutter cutter(start);
   // The decoder runs in its own directory, where a relative media path would name another file;
   // a long one goes in the form that reaches past MAX_PATH, which ffmpeg 4.1 opens as it is.
@@ -74,7 +80,7 @@ Status run_audio_input(double start, std::optional<double> end, std::string ffmp
   });
 
   PipeReader output = decoder->take_output();
-  std::optional<Error> error = stream_pieces(output, cutter, pieces);
+  std::optional<Error> error = stream_pieces(output, cutter, send);
   if (error) terminate_decoder(id, *decoder);
 
   Result<int> exit_code = decoder->wait();
@@ -96,7 +102,7 @@ Status run_audio_input(double start, std::optional<double> end, std::string ffmp
 
   if (error) return fail(std::move(*error));
   if (std::optional<Piece> last = cutter.finish()) {
-    if (!pieces.send(std::move(*last))) return fail("transcription stopped");
+    if (!send(std::move(*last))) return fail("transcription stopped");
   }
   return {};
 }

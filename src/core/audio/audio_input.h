@@ -2,6 +2,7 @@
 // The audio thread: runs the decoder over the media file, turns its output into pieces and
 // sends them, in file order, to the decode stage.
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -19,5 +20,13 @@ namespace tw {
 // read or wait. No piece is sent after a failure.
 Status run_audio_input(double start, std::optional<double> end, std::string ffmpeg,
                        std::string audio, PieceSender pieces);
+
+// Hands one piece on; false when nobody takes pieces any more.
+using SendPiece = std::function<bool(Piece&& piece)>;
+
+// As run_audio_input, with every piece handed to `send` and nothing released at the end: the
+// audio of one file among several that share one queue.
+Status decode_audio(double start, std::optional<double> end, const std::string& ffmpeg,
+                    const std::string& audio, const SendPiece& send);
 
 }  // namespace tw

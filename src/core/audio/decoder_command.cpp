@@ -74,4 +74,36 @@ ToolCommand decoder_command(std::string_view ffmpeg, std::string_view audio, dou
   return command;
 }
 
+ToolCommand duration_probe_command(std::string_view ffmpeg, std::string_view audio) {
+  ToolCommand command = tool_command(ffmpeg);
+  command.arguments = {"-format_whitelist",
+                       std::string(FORMAT_WHITELIST),
+                       "-codec_whitelist",
+                       std::string(CODEC_WHITELIST),
+                       "-protocol_whitelist",
+                       "file",
+                       "-nostdin",
+                       "-hide_banner",
+                       "-i",
+                       std::string(audio)};
+  return command;
+}
+
+std::optional<double> probed_duration(std::string_view said) {
+  constexpr std::string_view LABEL = "Duration: ";
+  const std::size_t at = said.find(LABEL);
+  if (at == std::string_view::npos) return std::nullopt;
+  const std::string_view text = said.substr(at + LABEL.size());
+  unsigned hours = 0, minutes = 0;
+  double seconds = 0.0;
+  const auto read = [&text](std::size_t from, std::size_t to, auto& value) {
+    auto [end, error] = std::from_chars(text.data() + from, text.data() + to, value);
+    return error == std::errc() && end == text.data() + to;
+  };
+  // HH:MM:SS.cc
+  if (text.size() < 11 || text[2] != ':' || text[5] != ':') return std::nullopt;
+  if (!read(0, 2, hours) || !read(3, 5, minutes) || !read(6, 11, seconds)) return std::nullopt;
+  return hours * 3600.0 + minutes * 60.0 + seconds;
+}
+
 }  // namespace tw

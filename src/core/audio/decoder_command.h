@@ -34,4 +34,12 @@ std::vector<std::string> decoder_arguments(std::string_view audio, double start,
 ToolCommand decoder_command(std::string_view ffmpeg, std::string_view audio, double start,
                             std::optional<double> end);
 
+// The command that makes `ffmpeg` open `audio` under the same whitelists and say its length
+// on standard error ("  Duration: 00:01:02.50, ..."), decoding nothing; it exits with a failure,
+// having no output to write.
+ToolCommand duration_probe_command(std::string_view ffmpeg, std::string_view audio);
+
+// The length in seconds from what the probe said; nothing when it gave none.
+std::optional<double> probed_duration(std::string_view said);
+
 }  // namespace tw

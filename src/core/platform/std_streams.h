@@ -45,6 +45,9 @@ void write_stderr(std::string_view bytes);
 // a program whose standard error carries a document such as a report.
 Status write_stderr_or_error(std::string_view bytes);
 
+// Whether standard error is a terminal (a console on Windows).
+bool stderr_is_terminal();
+
 // Reads from standard input. 0 means the end: end of input, a broken pipe, a missing handle
 // or any other read error (interrupted reads, and on Windows zero-byte writes to a pipe that
 // is still open, are read past).

@@ -61,6 +61,8 @@ Status write_stderr_or_error(std::string_view bytes) {
   return write_all(STDERR_FILENO, bytes, false);
 }
 
+bool stderr_is_terminal() { return ::isatty(STDERR_FILENO) == 1; }
+
 std::size_t read_stdin(std::span<char> buffer) {
   Result<std::size_t> got = read_stdin_or_error(buffer);
   return got ? *got : 0;

@@ -25,6 +25,8 @@ bool is_console(HANDLE handle) {
   return GetConsoleMode(handle, &mode) != 0;
 }
 
+bool stderr_is_terminal() { return is_console(GetStdHandle(STD_ERROR_HANDLE)); }
+
 bool write_console_text(HANDLE console, std::string_view text) {
   const std::u16string wide = utf8_to_utf16(text);
   std::u16string_view left = wide;

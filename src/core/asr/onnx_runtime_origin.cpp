@@ -1,4 +1,4 @@
-#include "worker/onnx_runtime_origin.h"
+#include "core/asr/onnx_runtime_origin.h"
 
 #include <algorithm>
 

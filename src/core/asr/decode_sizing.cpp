@@ -1,4 +1,4 @@
-#include "worker/decode_sizing.h"
+#include "core/asr/decode_sizing.h"
 
 #include <algorithm>
 
