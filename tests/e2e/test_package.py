@@ -22,7 +22,7 @@ LIBRARIES = {"linux": {"libsherpa-onnx-c-api.so", "libonnxruntime.so"},
              "windows": {"sherpa-onnx-c-api.dll", "onnxruntime.dll"}}
 DOCUMENTS = {"README.md", "CHANGELOG.md", "LICENSE", "THIRD-PARTY-NOTICES", "VERSION", "SHA256SUMS",
              "docs/hosts.md", "docs/subtitles.md", "docs/models.md", "docs/troubleshooting.md"}
-PROGRAMS = {"transcribe-worker", "transcribe-model-check", "transcribe-subtitles"}
+PROGRAMS = {"transcribe-worker", "transcribe-model-check", "transcribe-subtitles", "transcribe-many"}
 HOSTS = {"hosts/README.md", "hosts/python/transcribe_host.py", "hosts/node/transcribe-host.js",
          "hosts/c/transcribe_host.h", "hosts/c/transcribe_host.c",
          "hosts/dotnet/TranscribeHost.cs"}

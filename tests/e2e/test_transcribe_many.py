@@ -1,141 +1,286 @@
-"""scripts/transcribe-many.sh over three tone-encoded files and one that is not media: a first run
-stopped once the first file is done (by Ctrl-C, or by a TERM to the script alone), then a rerun
-through GNU parallel's local login ":" that skips the finished file, completes the others and
-reports the failing one; progress shows on a terminal. Then what a rerun may skip and a write
-that fails. The script drives the Linux build, so this runs on Linux only."""
+"""transcribe-many over generated media: its records against transcribe-worker's own for each file,
+failures, reruns that skip what is done, stops and kills, and the input it refuses."""
+import json
 import os
-import pty
 import re
 import resource
 import shutil
 import signal
+import socket
 import subprocess
-import threading
 import time
 
 import pytest
 
-import expect
-from conftest import MARKER, ROOT
+from conftest import MARKER, ROOT, WorkerProcess
 
-SCRIPT = ROOT / "scripts/transcribe-many.sh"
-NAMES = ["hello-world", "speech-45s", "speech-25s"]
+FORMATS = ("jsonl", "srt", "vtt", "txt", "source")
 
 
-def start_many(worker, args):
-    """The script with standard error on a terminal, in a session of its own; returns the
-    process and the list its terminal output and standard output are collected into."""
-    terminal, terminal_end = pty.openpty()
-    process = subprocess.Popen([str(SCRIPT), *args], stdout=subprocess.PIPE, stderr=terminal_end,
-                               stdin=subprocess.DEVNULL, start_new_session=True,
-                               env={**os.environ, MARKER: worker.marker})
+def start(worker, args, **popen):
+    exe = worker.build_dir / ("transcribe-many.exe" if worker.windows else "transcribe-many")
+    command = [str(ROOT / "scripts/wine-run.sh"), str(exe)] if worker.windows else [str(exe)]
+    process = WorkerProcess(command + [str(a) for a in args], stdin=subprocess.DEVNULL,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, start_new_session=True,
+                            env={**os.environ, MARKER: worker.marker}, **popen)
     worker.sessions.append(process.pid)
-    os.close(terminal_end)
-    seen = []
-
-    def drain():
-        try:
-            while chunk := os.read(terminal, 65536):
-                seen.append(chunk)
-        except OSError:  # the terminal is gone once every process holding it has ended
-            pass
-        os.close(terminal)
-
-    threading.Thread(target=drain, daemon=True).start()
-    return process, seen
+    return process
 
 
-def run_many(worker, model, out, *files, **popen):
-    return subprocess.run([SCRIPT, "--model", worker.test_data / "models" / model, "--ffmpeg",
-                           "/usr/bin/ffmpeg", "--bin", worker.build_dir, "--out", out, *files],
-                          capture_output=True, text=True, timeout=300, **popen)
+def many(worker, out, *files, model="tone", options=(), **popen):
+    """A whole run; standard output and error as text."""
+    args = ["--model", worker.native(worker.test_data / "models" / model), "--ffmpeg",
+            worker.ffmpeg, "--out", worker.native(out), *options, *map(worker.native, files)]
+    process = start(worker, args, **popen)
+    out_bytes, err_bytes = process.communicate(timeout=600)
+    return subprocess.CompletedProcess(args, process.returncode, out_bytes.decode(),
+                                       err_bytes.decode())
 
 
-@pytest.mark.parametrize("stop", [lambda pid: os.killpg(pid, signal.SIGINT),  # a terminal's Ctrl-C
-                                  lambda pid: os.kill(pid, signal.SIGTERM)], ids=["ctrl-c", "term"])
-def test_many_files_resume_after_an_interruption_and_report_a_failure(worker, tmp_path, stop):
-    if worker.windows:
-        pytest.skip("the script runs the Linux build")
+def worker_records(worker, media, options=()):
+    run = worker.run(["--model", worker.native(worker.test_data / "models/tone"), "--ffmpeg",
+                      worker.ffmpeg, *options, worker.native(media)])
+    assert run.returncode == 0, run.stderr
+    return run.stdout
+
+
+def words_and_ends(records):
+    lines = [json.loads(line) for line in records.splitlines()[1:]]
+    return [w for line in lines for w in line["words"]], lines[-1]["end"] if lines else None
+
+
+def varied_media(worker, folder):
+    """Files of every shape the pieces take: empty, silent, shorter than a piece's least, one
+    piece, several, in other containers, cut at odd places."""
     media = worker.test_data / "media"
-    (tmp_path / "bad.wav").write_text("not media\n")
-    (tmp_path / "files.list").write_text(f"# two of them\n{media}/hello-world.wav\n\n"
-                                         f"{media}/speech-45s.wav\n")
+    folder.mkdir()
+    ffmpeg = ["ffmpeg", "-loglevel", "error", "-y"]
+    made = []
+    for name in ("hello-world", "speech-25s", "speech-45s"):
+        made.append(shutil.copy(media / f"{name}.wav", folder / f"{name}.wav"))
+    cuts = [("empty", ["-f", "lavfi", "-i", "anullsrc=r=16000:cl=mono", "-t", "0"]),
+            ("silence", ["-f", "lavfi", "-i", "anullsrc=r=16000:cl=mono", "-t", "3"]),
+            ("short", ["-i", media / "hello-world.wav", "-t", "0.05"])]
+    for start, length in ((0, 0.3), (1.7, 4), (5, 21), (0.4, 29.9), (3, 31), (12, 33), (20, 25)):
+        cuts.append((f"cut-{start}-{length}", ["-ss", start, "-t", length, "-i",
+                                               media / "speech-45s.wav"]))
+    for extension in ("mp3", "flac", "ogg", "m4a", "mkv"):
+        cuts.append((f"speech-25s-{extension}", ["-i", media / "speech-25s.wav"]))
+    for name, args in cuts:
+        extension = name.rsplit("-", 1)[1] if name.startswith("speech-25s-") else "wav"
+        subprocess.run(ffmpeg + [str(a) for a in args] + [folder / f"{name}.{extension}"],
+                       check=True)
+        made.append(folder / f"{name}.{extension}")
+    return made
+
+
+@pytest.mark.parametrize("options", [(), ("--batch", "4")], ids=["default", "batch-4"])
+def test_records_are_the_workers_for_each_file(worker, tmp_path, options):
+    files = varied_media(worker, tmp_path / "media")
+    if worker.windows:
+        files = files[:6]
     out = tmp_path / "out"
-    args = ["--ffmpeg", "/usr/bin/ffmpeg", "--bin", str(worker.build_dir), "--out", str(out),
-            str(tmp_path / "files.list"), str(media / "speech-25s.wav"), str(tmp_path / "bad.wav")]
+    run = many(worker, out, tmp_path / "media", options=options + ("--formats",
+                                                                  "jsonl,srt,vtt,txt,json"))
+    assert (run.returncode, run.stderr) == (0, ""), run.stderr
+    assert run.stdout.startswith(f"transcribe-many: {len(files)} files, 0 already done")
+    for media in files:
+        name = media.name.rsplit(".", 1)[0]
+        made = (out / f"{name}.jsonl").read_bytes()
+        expected = worker_records(worker, media, options)
+        if options:  # the worker puts the pieces that arrived together in one record
+            assert words_and_ends(made.decode()) == words_and_ends(expected.decode()), name
+        else:
+            assert made == expected, name
+        for form in ("srt", "vtt", "txt", "json"):
+            subtitles = subprocess.run(
+                [str(worker.build_dir / "transcribe-subtitles"), "--format", form,
+                 out / f"{name}.jsonl"], capture_output=True, check=True).stdout
+            assert (out / f"{name}.{form}").read_bytes() == subtitles, f"{name}.{form}"
+    assert not [p for p in out.iterdir() if p.name.startswith(".")]
 
-    # The heavy model leaves time to interrupt the run while the second file is transcribed.
-    process, _ = start_many(worker, ["--model", str(worker.test_data / "models/tone-heavy"), *args])
-    deadline = time.monotonic() + 240
-    while not (out / "hello-world.source").exists() and process.poll() is None:
-        assert time.monotonic() < deadline, "the first file was not transcribed"
-        time.sleep(0.05)
-    stop(process.pid)
-    first_run = process.communicate(timeout=120)[0].decode()
-    assert process.returncode == 1 and not worker.leftovers(wait=0), "parallel outlived the script"
-    assert "not finished" in first_run
-    finished = {p.name: (p.stat().st_ino, p.stat().st_mtime_ns) for p in out.iterdir()}
-    assert not [name for name in finished if name.startswith(".")], "a work folder was left"
-    done_before = sum(all(f"{n}.{f}" in finished for f in ("jsonl", "srt", "vtt", "txt", "source"))
-                      for n in NAMES)
-    assert done_before >= 1
 
-    (tmp_path / "machines").write_text(":\n")  # the same model: another would redo every file
-    process, terminal = start_many(worker, ["--model", str(worker.test_data / "models/tone-heavy"),
-                                            *args, "--sshloginfile", str(tmp_path / "machines")])
-    summary = process.communicate(timeout=600)[0].decode()
-    assert process.returncode == 1
-    assert re.search(rb"\d+% \d+:0=\d+s", b"".join(terminal)), "no progress bar with its estimate"
-    assert (f"{3 - done_before} transcribed, {done_before} already done, 1 failed, 0 not finished"
-            in summary)
-    error = "error: ffmpeg failed: " + str(tmp_path / "bad.wav") + \
-        ": Invalid data found when processing input\n"
+def test_failures_leave_errors_and_reruns_skip_done_files(worker, tmp_path):
+    media = worker.test_data / "media"
+    bad, missing, good = tmp_path / "bad.wav", tmp_path / "missing.wav", media / "hello-world.wav"
+    bad.write_text("not media\n")
+    out = tmp_path / "out"
+    out.mkdir()
+    (out / "hello-world.error").write_text("an earlier run's\n")
+    run = many(worker, out, bad, missing, good)
+    assert run.returncode == 1
+    error = f"error: ffmpeg failed: {worker.native(bad)}: Invalid data found when processing input\n"
     assert (out / "bad.error").read_text() == error
-    assert f"  failed: {tmp_path / 'bad.wav'}: {error}" in summary
-    assert sorted(p.name for p in out.iterdir()) == sorted(["bad.error"] + [
-        f"{n}.{f}" for n in NAMES for f in ("jsonl", "srt", "vtt", "txt", "source")])
-    for name in NAMES:
-        records = out / f"{name}.jsonl"
-        assert records.read_bytes() == expect.READY + expect.piece_records(
-            expect.load_expected(worker.test_data, name)["pieces"])
-        for form in ("srt", "vtt", "txt"):
-            made = subprocess.run([str(worker.build_dir / "transcribe-subtitles"), "--format", form,
-                                   str(records)], capture_output=True, check=True).stdout
-            assert (out / f"{name}.{form}").read_bytes() == made
-    for name, identity in finished.items():
-        path = out / name
-        assert (path.stat().st_ino, path.stat().st_mtime_ns) == identity, f"{name} was redone"
+    assert (out / "missing.error").read_text().startswith("error: ffmpeg failed: ")
+    assert f"transcribe-many: failed: {worker.native(bad)}: {error}" in run.stderr
+    assert run.stdout.endswith("transcribe-many: 1 transcribed, 0 already done, 2 failed, "
+                               f"0 not finished\n  failed: {worker.native(bad)}: {error}"
+                               f"  failed: {worker.native(missing)}: "
+                               + (out / "missing.error").read_text())
+    assert sorted(p.name for p in out.iterdir()) == sorted(
+        ["bad.error", "missing.error"] + [f"hello-world.{f}" for f in FORMATS])
+    again = many(worker, out, good, bad)
+    assert "0 transcribed, 1 already done, 1 failed, 0 not finished" in again.stdout
 
 
-def test_many_files_skip_only_outputs_of_the_same_source(worker, tmp_path):
+def test_name_rules(worker, tmp_path):
+    media = worker.test_data / "media/hello-world.wav"
+    names = ["-dash.wav", "with blank.wav", "ünïcødé 名前.wav"]
+    if not worker.windows:
+        names.append("line\nbreak.wav")
+    for name in names:
+        shutil.copy(media, tmp_path / name)
+    out = tmp_path / "out"
+    for attempt in range(2):
+        run = many(worker, out, "--", *(tmp_path / n for n in names),
+                   options=("--formats", "jsonl"))
+        if worker.windows:
+            assert run.returncode == 0, run.stderr
+            break
+        assert run.returncode == 1
+        assert (f"failed: {tmp_path}/line\nbreak.wav: its path has a line break, which "
+                "NAME.source cannot hold\n") in run.stdout
+        assert f"{attempt * 3} already done" in run.stdout
+    assert sorted(p.name for p in out.iterdir()) == sorted(
+        n.rsplit(".", 1)[0] + e for n in names[:3] for e in (".jsonl", ".source"))
+
+
+def test_shards_split_the_files_whatever_their_order(worker, tmp_path):
     if worker.windows:
-        pytest.skip("the script runs the Linux build")
-    media, out = worker.test_data.absolute() / "media", tmp_path / "out"
-    talk, part, other, empty = (tmp_path / name for name in ("talk.wav", "talk.part.1.wav",
-                                                             "o/talk.wav", ".wav"))
-    other.parent.mkdir()
-    for path in part, talk, other, empty:
-        shutil.copy(media / ("speech-25s.wav" if path == part else "hello-world.wav"), path)
-    assert run_many(worker, "tone", out, part, talk).returncode == 0  # talk leaves talk.part.1 be
-    clash = run_many(worker, "tone", out, other)
-    assert (clash.returncode, clash.stderr) == (2, f"transcribe-many: {other} would replace the "
-        f"outputs of {talk}, {out}/talk.* (use another --out, or remove them first)\n")
-    assert run_many(worker, "tone", out, empty).stderr == (
-        f"transcribe-many: {empty} has no name before its extension to name its outputs after\n")
-    shutil.copy(part, talk)  # recorded again
-    assert "1 transcribed, 1 already done" in run_many(worker, "tone", out, part, talk).stdout
-    assert (out / "talk.jsonl").read_bytes() == (out / "talk.part.1.jsonl").read_bytes()
-    assert "2 transcribed, 0 already" in run_many(worker, "tone-plain", out, part, talk).stdout
+        pytest.skip("the split is the same code on both platforms")
+    files = []
+    for i in range(6):
+        files.append(shutil.copy(worker.test_data / "media/hello-world.wav", tmp_path / f"{i}.wav"))
+    shares = []
+    for k in range(2):
+        for order in (files, files[::-1]):
+            out = tmp_path / f"out-{k}-{len(shares)}"
+            assert many(worker, out, *order, options=("--shard", f"{k}/2", "--formats",
+                                                      "jsonl")).returncode == 0
+            shares.append({p.name for p in out.iterdir() if p.suffix == ".jsonl"})
+    assert shares[0] == shares[1] and shares[2] == shares[3]
+    assert shares[0] | shares[2] == {f"{i}.jsonl" for i in range(6)}
+    assert not shares[0] & shares[2]
 
 
-def test_many_files_say_which_output_could_not_be_written(worker, tmp_path):
+def refusal_cases(tmp_path, media):
+    (tmp_path / "a").mkdir()
+    (tmp_path / "b").mkdir()
+    (tmp_path / "empty").mkdir()
+    shutil.copy(media, tmp_path / "a/talk.wav")
+    shutil.copy(media, tmp_path / "b/talk.wav")
+    shutil.copy(media, tmp_path / ".wav")
+    (tmp_path / "a/talk.source").write_text(f"media {tmp_path}/b/talk.wav\n")
+    (tmp_path / "in-out.list").write_text(f"{media}\n{tmp_path}/a/x.wav\n")
+    (tmp_path / "file").write_text("")
+    a, out = tmp_path / "a", tmp_path / "out"
+    return {
+        "one name": ([a / "talk.wav", tmp_path / "b/talk.wav"],
+                     f"{tmp_path}/b/talk.wav and {a}/talk.wav would both write {out}/talk.*"),
+        "another source": (["--out", a, tmp_path / "a/talk.wav"],
+                           f"{a}/talk.wav would replace the outputs of {tmp_path}/b/talk.wav, "
+                           f"{a}/talk.* (use another --out, or remove them first)"),
+        "unreadable list": ([tmp_path / "missing.list"],
+                            f"cannot read the list {tmp_path}/missing.list: No such file or "
+                            "directory (os error 2)"),
+        "list in output": (["--out", a, tmp_path / "in-out.list"],
+                           f"the list {tmp_path}/in-out.list names {a}/x.wav in the output "
+                           f"folder {a}"),
+        "empty folder": ([tmp_path / "empty"], f"no media files in the folder {tmp_path}/empty"),
+        "output a file": (["--out", tmp_path / "file", media],
+                          f"cannot make the output folder {tmp_path}/file: Not a directory"),
+        "no name": ([tmp_path / ".wav"],
+                    f"{tmp_path}/.wav has no name before its extension to name its outputs after"),
+        "bad shard": (["--shard", "2/2", media], "--shard: must be K/N with 0 <= K < N"),
+        "bad format": (["--formats", "srt,doc", media], '--formats: unknown format "doc"'),
+        "bad limit": (["--max-lines", "0", media], "--max-lines: must be at least 1"),
+    }
+
+
+@pytest.mark.parametrize("case", ["one name", "another source", "unreadable list",
+                                  "list in output", "empty folder", "output a file", "no name",
+                                  "bad shard", "bad format", "bad limit"])
+def test_refusals_before_anything_starts(worker, tmp_path, case):
     if worker.windows:
-        pytest.skip("the script runs the Linux build")
-    def small_files():  # at most 9000 bytes a file; parallel itself needs 8193
-        resource.setrlimit(resource.RLIMIT_FSIZE, (9000, 9000))
-        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        pytest.skip("the messages name POSIX paths")
+    media = worker.test_data.absolute() / "media/hello-world.wav"
+    args, message = refusal_cases(tmp_path, media)[case]
+    run = many(worker, tmp_path / "out", *args)
+    assert (run.returncode, run.stdout, run.stderr) == (2, "", f"transcribe-many: {message}\n")
+
+
+def wait_for(path, process):
+    deadline = time.monotonic() + 240
+    while not path.exists():
+        assert process.poll() is None and time.monotonic() < deadline, "no file was finished"
+        time.sleep(0.05)
+
+
+def leftovers(out):
+    return sorted(p.name for p in out.iterdir() if p.name.startswith("."))
+
+
+@pytest.mark.parametrize("stop", [signal.SIGINT, signal.SIGTERM, signal.SIGHUP])
+def test_a_stop_ends_the_run_with_its_summary(worker, tmp_path, stop):
+    if worker.windows:
+        pytest.skip("POSIX signals")
+    media, out = worker.test_data / "media", tmp_path / "out"
+    files = [media / f"{n}.wav" for n in ("hello-world", "speech-45s", "speech-180s")]
+    process = start(worker, ["--model", worker.test_data / "models/tone-heavy", "--ffmpeg",
+                             worker.ffmpeg, "--out", out, *files])
+    wait_for(out / "hello-world.source", process)
+    os.kill(process.pid, stop)
+    summary = process.communicate(timeout=30)[0].decode()
+    assert process.returncode == 1
+    assert summary.endswith(f"  not finished: {files[2]}\n"), summary
+    assert "1 transcribed" in summary or "2 transcribed" in summary
+    assert not leftovers(out) and not worker.leftovers(wait=2)
+
+
+def test_a_killed_run_resumes_and_its_leftovers_go(worker, tmp_path):
+    media, out = worker.test_data / "media", tmp_path / "out"
+    files = [media / f"{n}.wav" for n in ("hello-world", "speech-45s", "speech-25s")]
+    process = start(worker, ["--model", worker.native(worker.test_data / "models/tone-heavy"),
+                             "--ffmpeg", worker.ffmpeg, "--out", worker.native(out),
+                             *map(worker.native, files)])
+    wait_for(out / "hello-world.source", process)
+    if worker.windows:  # TerminateProcess of the program under wine
+        subprocess.run(["pkill", "-KILL", "-s", str(process.pid)])
+    else:
+        os.killpg(process.pid, signal.SIGKILL)
+    process.communicate(timeout=30)
+    killed = leftovers(out)
+    assert len(killed) == 1 and killed[0].startswith(".transcribe-many."), killed
+    host = killed[0].split(".")[2]
+    live = f".transcribe-many.{host}.{os.getpid()}.work" if not worker.windows else None
+    others = [".transcribe-many.another-host.1.work"] + ([live] if live else [])
+    for name in others:
+        (out / name).mkdir()
+    run = many(worker, out, *files)
+    assert run.returncode == 0, run.stderr
+    assert re.search(r"3 files, [12] already done", run.stdout)
+    assert leftovers(out) == sorted(others)
+
+
+def test_a_write_past_the_file_size_limit_fails_the_file(worker, tmp_path):
+    if worker.windows:
+        pytest.skip("RLIMIT_FSIZE")
     media = worker.test_data.absolute() / "media/speech-180s.wav"
-    run = run_many(worker, "tone", tmp_path, media, preexec_fn=small_files)
-    reason = f"cannot write {tmp_path}/speech-180s.jsonl: File too large"
-    assert (run.returncode, (tmp_path / "speech-180s.error").read_text()) == (1, reason + "\n")
-    assert f"transcribe-many: failed: {media}: {reason}\n" in run.stderr
+    run = many(worker, tmp_path, media, preexec_fn=lambda: resource.setrlimit(
+        resource.RLIMIT_FSIZE, (9000, 9000)))
+    reason = f"cannot write {tmp_path}/speech-180s.jsonl: File too large (os error 27)\n"
+    assert (run.returncode, (tmp_path / "speech-180s.error").read_text()) == (1, reason)
+    assert f"transcribe-many: failed: {media}: {reason}" in run.stderr
+    assert not leftovers(tmp_path)
+
+
+def test_progress_as_json_lines(worker, tmp_path):
+    if worker.windows:
+        pytest.skip("the same code on both platforms")
+    media = worker.test_data.absolute() / "media"
+    run = many(worker, tmp_path / "out", media / "speech-180s.wav", media / "hello-world.wav",
+               model="tone-heavy", options=("--progress", "json"))
+    lines = [json.loads(line) for line in run.stderr.splitlines()]
+    assert run.returncode == 0 and lines, run.stderr
+    assert {line["files_total"] for line in lines} == {2}
+    assert lines[-1]["audio_total"] == pytest.approx(181.0, abs=1.5)

@@ -1,0 +1,161 @@
+#include "many/media_inputs.h"
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <system_error>
+
+#include "core/platform/file_reader.h"
+#include "core/platform/paths.h"
+#include "core/platform/unicode_lower.h"
+
+namespace tw::many {
+namespace {
+
+// The containers the decoder's format whitelist opens, by their usual extensions.
+constexpr std::array<std::string_view, 17> MEDIA_EXTENSIONS = {
+    ".wav",  ".mp3", ".m4a", ".mp4", ".aac", ".flac", ".ogg", ".opus", ".oga",
+    ".webm", ".mkv", ".mka", ".mov", ".avi", ".ts",   ".flv", ".3gp"};
+
+constexpr std::size_t LIST_READ_CHUNK = 65536;
+
+bool is_list(std::string_view argument) {
+  return argument.ends_with(".list") || argument.ends_with(".txt");
+}
+
+bool is_media_name(const std::filesystem::path& path) {
+  const std::string extension = unicode_lower(path_utf8(path.extension()));
+  return std::ranges::find(MEDIA_EXTENSIONS, extension) != MEDIA_EXTENSIONS.end();
+}
+
+// Whether `path` is the folder `folder` or lies in it, by name.
+bool is_in(std::string_view path, std::string_view folder) {
+  if (!path.starts_with(folder)) return false;
+  if (path.size() == folder.size()) return true;
+  const char next = path[folder.size()];
+  return next == '/' || next == '\\' || folder.ends_with('/') || folder.ends_with('\\');
+}
+
+Result<std::string> read_whole(const std::string& path) {
+  Result<FileReader> file = FileReader::open(path);
+  if (!file) return fail(std::move(file.error()));
+  std::string text;
+  std::string chunk(LIST_READ_CHUNK, '\0');
+  for (;;) {
+    Result<std::size_t> count = file->read_some(chunk);
+    if (!count) return fail(std::move(count.error()));
+    if (*count == 0) return text;
+    text.append(chunk, 0, *count);
+  }
+}
+
+// The paths of a list, blank and "#" lines skipped, each line without a final carriage return.
+Result<std::vector<std::string>> list_entries(const std::string& list, std::string_view out) {
+  Result<std::string> text = read_whole(list);
+  if (!text) return fail("cannot read the list " + list, std::move(text.error()));
+  std::vector<std::string> entries;
+  std::size_t start = 0;
+  while (start < text->size()) {
+    std::size_t end = text->find('\n', start);
+    if (end == std::string::npos) end = text->size();
+    std::string line = text->substr(start, end - start);
+    start = end + 1;
+    if (line.ends_with('\r')) line.pop_back();
+    if (line.empty() || line.starts_with('#')) continue;
+    Result<std::string> path = normalized_path(line);
+    if (!path) return fail(std::move(path.error()));
+    if (is_in(*path, out)) {
+      return fail("the list " + list + " names " + *path + " in the output folder " +
+                  std::string(out));
+    }
+    entries.push_back(std::move(*path));
+  }
+  return entries;
+}
+
+Result<std::vector<std::string>> folder_entries(const std::string& folder) {
+  std::vector<std::string> entries;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(utf8_path(folder), error)) {
+    std::error_code kind_error;
+    if (entry.is_regular_file(kind_error) && is_media_name(entry.path())) {
+      entries.push_back(path_utf8(entry.path()));
+    }
+  }
+  if (error) return fail("cannot read the folder " + folder + ": " + error.message());
+  if (entries.empty()) return fail("no media files in the folder " + folder);
+  std::ranges::sort(entries);
+  return entries;
+}
+
+// The media files an argument names, normalized.
+Result<std::vector<std::string>> expand(const std::string& argument, std::string_view out) {
+  Result<std::string> path = normalized_path(argument);
+  if (!path) return fail(std::move(path.error()));
+  if (is_existing_directory(utf8_path(*path))) return folder_entries(*path);
+  if (is_list(argument)) return list_entries(*path, out);
+  return std::vector<std::string>{std::move(*path)};
+}
+
+}  // namespace
+
+Result<std::string> normalized_path(std::string_view path) {
+  Result<std::string> absolute = absolute_path(path);
+  if (!absolute) return fail("cannot resolve " + std::string(path), std::move(absolute.error()));
+  std::filesystem::path normal = utf8_path(*absolute).lexically_normal();
+  if (!normal.has_filename() && normal.has_relative_path()) normal = normal.parent_path();
+  return path_utf8(normal);
+}
+
+std::string output_name(std::string_view path) {
+  const std::size_t separator = path.find_last_of("/\\");
+  std::string_view name = separator == std::string_view::npos ? path : path.substr(separator + 1);
+  const std::size_t dot = name.rfind('.');
+  return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
+}
+
+std::uint64_t path_hash(std::string_view path) {
+  constexpr std::uint64_t FNV_OFFSET = 14695981039346656037ULL;
+  constexpr std::uint64_t FNV_PRIME = 1099511628211ULL;
+  std::uint64_t hash = FNV_OFFSET;
+  for (char c : path) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= FNV_PRIME;
+  }
+  return hash;
+}
+
+Result<std::vector<MediaFile>> collect_media(const std::vector<std::string>& inputs,
+                                             std::string_view out,
+                                             const std::optional<Shard>& shard) {
+  std::vector<MediaFile> media;
+  std::set<std::string> seen;
+  std::map<std::string, std::string> path_of_name;
+  for (const std::string& argument : inputs) {
+    Result<std::vector<std::string>> paths = expand(argument, out);
+    if (!paths) return fail(std::move(paths.error()));
+    for (std::string& path : *paths) {
+      if (!seen.insert(path).second) continue;
+      std::string name = output_name(path);
+      if (name.empty()) {
+        return fail(path + " has no name before its extension to name its outputs after");
+      }
+      auto [known, added] = path_of_name.emplace(name, path);
+      if (!added) {
+        return fail(path + " and " + known->second + " would both write " + std::string(out) + "/" +
+                    name + ".*");
+      }
+      media.push_back(MediaFile{std::move(path), std::move(name)});
+    }
+  }
+  if (shard) {
+    std::erase_if(media, [&shard](const MediaFile& file) {
+      return path_hash(file.path) % shard->count != shard->index;
+    });
+  }
+  return media;
+}
+
+}  // namespace tw::many
