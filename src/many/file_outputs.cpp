@@ -112,7 +112,7 @@ std::optional<std::string> FileOutputs::install() {
   const std::string source_path = output_path(out, file_.name, "source");
   // The outputs of another source go first, their record before them, so that a record in place
   // always describes every output beside it.
-  if (is_existing_file(utf8_path(source_path))) {
+  if (is_existing_file(utf8_path(source_path)) && recorded_source(out, file_.name) != source_) {
     remove_file(source_path);
     for (std::string_view format : ALL_FORMATS) remove_file(output_path(out, file_.name, format));
   }

@@ -46,15 +46,19 @@ std::optional<std::string> describe_source(std::string_view media, std::string_v
   return "media " + std::string(media) + "\nmodel " + std::string(model) + "\n" + numbers;
 }
 
+std::optional<std::string> recorded_source(std::string_view out, std::string_view name) {
+  return read_record(output_path(out, name, "source"));
+}
+
 std::optional<std::string> recorded_media(std::string_view out, std::string_view name) {
-  std::optional<std::string> record = read_record(output_path(out, name, "source"));
+  std::optional<std::string> record = recorded_source(out, name);
   if (!record || !record->starts_with("media ")) return std::nullopt;
   return record->substr(6, record->find('\n') - 6);
 }
 
 bool is_complete(std::string_view out, std::string_view name, const std::string& source,
                  const std::vector<std::string>& formats) {
-  if (read_record(output_path(out, name, "source")) != source) return false;
+  if (recorded_source(out, name) != source) return false;
   for (const std::string& format : formats) {
     if (!is_existing_file(utf8_path(output_path(out, name, format)))) return false;
   }

@@ -19,6 +19,9 @@ std::string output_path(std::string_view out, std::string_view name, std::string
 // The record of the media file `media` as it is now; nothing when it cannot be read.
 std::optional<std::string> describe_source(std::string_view media, std::string_view model);
 
+// The text of the record in place for `name`; nothing without one.
+std::optional<std::string> recorded_source(std::string_view out, std::string_view name);
+
 // The media path of the record in place for `name`; nothing without one.
 std::optional<std::string> recorded_media(std::string_view out, std::string_view name);
 
