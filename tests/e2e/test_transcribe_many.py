@@ -61,9 +61,13 @@ def varied_media(worker, folder):
     cuts = [("empty", ["-f", "lavfi", "-i", "anullsrc=r=16000:cl=mono", "-t", "0"]),
             ("silence", ["-f", "lavfi", "-i", "anullsrc=r=16000:cl=mono", "-t", "3"]),
             ("short", ["-i", media / "hello-world.wav", "-t", "0.05"])]
-    for start, length in ((0, 0.3), (1.7, 4), (5, 21), (0.4, 29.9), (3, 31), (12, 33), (20, 25)):
+    for start, length in ((0, 0.09), (0, 0.11), (0, 0.3), (1.7, 4), (5, 21), (0.4, 29.9), (3, 31),
+                          (12, 33), (20, 25), (44.5, 1)):
         cuts.append((f"cut-{start}-{length}", ["-ss", start, "-t", length, "-i",
                                                media / "speech-45s.wav"]))
+    for start, length in ((0, 60), (30, 95), (100, 80)):
+        cuts.append((f"long-{start}-{length}", ["-ss", start, "-t", length, "-i",
+                                                media / "speech-180s.wav"]))
     for extension in ("mp3", "flac", "ogg", "m4a", "mkv"):
         cuts.append((f"speech-25s-{extension}", ["-i", media / "speech-25s.wav"]))
     for name, args in cuts:
@@ -80,6 +84,9 @@ def test_records_are_the_workers_for_each_file(worker, tmp_path, options):
     if worker.windows:
         files = files[:6]
     out = tmp_path / "out"
+    subtitles_command = [str(worker.build_dir / "transcribe-subtitles")]
+    if worker.windows:
+        subtitles_command = [str(ROOT / "scripts/wine-run.sh"), subtitles_command[0] + ".exe"]
     run = many(worker, out, tmp_path / "media", options=options + ("--formats",
                                                                   "jsonl,srt,vtt,txt,json"))
     assert (run.returncode, run.stderr) == (0, ""), run.stderr
@@ -93,9 +100,8 @@ def test_records_are_the_workers_for_each_file(worker, tmp_path, options):
         else:
             assert made == expected, name
         for form in ("srt", "vtt", "txt", "json"):
-            subtitles = subprocess.run(
-                [str(worker.build_dir / "transcribe-subtitles"), "--format", form,
-                 out / f"{name}.jsonl"], capture_output=True, check=True).stdout
+            subtitles = subprocess.run(subtitles_command + ["--format", form, worker.native(
+                out / f"{name}.jsonl")], capture_output=True, check=True).stdout
             assert (out / f"{name}.{form}").read_bytes() == subtitles, f"{name}.{form}"
     assert not [p for p in out.iterdir() if p.name.startswith(".")]
 
@@ -244,8 +250,8 @@ def test_a_killed_run_resumes_and_its_leftovers_go(worker, tmp_path):
                              "--ffmpeg", worker.ffmpeg, "--out", worker.native(out),
                              *map(worker.native, files)])
     wait_for(out / "hello-world.source", process)
-    if worker.windows:  # TerminateProcess of the program under wine
-        subprocess.run(["pkill", "-KILL", "-s", str(process.pid)])
+    if worker.windows:  # the program's process under wine ends as by TerminateProcess
+        worker.kill_all()
     else:
         os.killpg(process.pid, signal.SIGKILL)
     process.communicate(timeout=30)
