@@ -85,6 +85,7 @@ def test_valid_command_line_goes_on_to_load_the_model(worker, args):
     ("transcribe-worker", ["--exit-on-stdin-close", "--version", "--bogus"]),
     ("transcribe-model-check", ["--version"]),
     ("transcribe-subtitles", ["--version"]),
+    ("transcribe-many", ["--version"]),
 ])
 def test_version(worker, program, args):
     # Before anything else: no model, no standard input watched, nothing after it read.
