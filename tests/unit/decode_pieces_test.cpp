@@ -304,7 +304,9 @@ TEST(DecodeFilePieces, MarkersPassInQueueOrderAndPiecesKeepTheirFiles) {
     ASSERT_TRUE(decode_file_pieces(library.recognizer(workers, 4), items, deliver));
     EXPECT_EQ(seen, (std::vector<std::string>{"0 1.000000 p0", "0 2.000000 p1", "0 done",
                                               "1 1.000000 p2", "1 ffmpeg failed"}));
-    if (workers == 1) EXPECT_EQ(library.decode_calls(), (std::vector<std::vector<int>>{{0, 1, 2}}));
+    if (workers == 1) {
+      EXPECT_EQ(library.decode_calls(), (std::vector<std::vector<int>>{{0, 1, 2}}));
+    }
     EXPECT_EQ(library.streams_alive(), 0);
   }
 }
