@@ -157,8 +157,8 @@ class OutputStage {
 };
 
 DecodePlan size_decoding(const Options& options) {
-  if (options.use_cuda) return plan_decoding(true, 0, options.batch);
-  return plan_decoding(false, logical_processor_count(), options.batch);
+  if (options.use_cuda) return plan_many_files_decoding(true, 0, options.batch);
+  return plan_many_files_decoding(false, logical_processor_count(), options.batch);
 }
 
 }  // namespace

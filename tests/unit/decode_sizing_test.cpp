@@ -34,6 +34,17 @@ TEST(DecodeSizing, CudaIsOneDecoderWithTwoThreadsWhateverTheMachine) {
   }
 }
 
+TEST(DecodeSizing, ManyFilesDecodeOnThreadsOfTheirOwnUnlessBatchedOrOnCuda) {
+  const Sizing table[] = {{0, 3, 1}, {1, 2, 1}, {2, 2, 1}, {4, 3, 1}, {8, 6, 1}, {16, 6, 2}};
+  for (const Sizing& row : table) {
+    DecodePlan plan = plan_many_files_decoding(false, row.processors, 1);
+    EXPECT_EQ(plan.workers, row.workers) << row.processors << " processors";
+    EXPECT_EQ(plan.num_threads, row.num_threads) << row.processors << " processors";
+  }
+  EXPECT_EQ(plan_many_files_decoding(false, 8, 4).workers, 1u);
+  EXPECT_EQ(plan_many_files_decoding(true, 8, 1).num_threads, 2);
+}
+
 TEST(DecodeSizing, QueueCapacityIsTwiceWorkersTimesBatchUpToTheCap) {
   EXPECT_EQ(piece_queue_capacity(1, 1), 2u);
   EXPECT_EQ(piece_queue_capacity(6, 3), 36u);

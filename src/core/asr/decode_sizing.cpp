@@ -16,6 +16,16 @@ DecodePlan plan_decoding(bool use_cuda, unsigned logical_processors, std::uint64
       .workers = 1, .num_threads = static_cast<std::int32_t>(std::max(spare, 1u)), .batch = batch};
 }
 
+DecodePlan plan_many_files_decoding(bool use_cuda, unsigned logical_processors,
+                                    std::uint64_t batch) {
+  if (use_cuda || batch > 1) return plan_decoding(use_cuda, logical_processors, batch);
+  const unsigned n = logical_processors == 0 ? 4 : logical_processors;
+  const unsigned workers = std::clamp(n - 1, 2u, 6u);
+  return DecodePlan{.workers = workers,
+                    .num_threads = static_cast<std::int32_t>(std::max((n - 1) / workers, 1u)),
+                    .batch = batch};
+}
+
 std::uint64_t piece_queue_capacity(std::uint64_t workers, std::uint64_t effective_batch) {
   std::uint64_t capacity = 0;
   if (__builtin_mul_overflow(workers, effective_batch, &capacity) ||
