@@ -14,7 +14,8 @@ cd "$root"
 platforms=("$@")
 # The documents for those who use the programs; the others (releases, testing) are the
 # repository's.
-user_documents=(docs/hosts.md docs/subtitles.md docs/models.md docs/troubleshooting.md)
+user_documents=(docs/hosts.md docs/subtitles.md docs/many-files.md docs/models.md
+  docs/troubleshooting.md)
 [ ${#platforms[@]} -gt 0 ] || platforms=(linux windows)
 
 # THIRD-PARTY-NOTICES: packaging/THIRD-PARTY-NOTICES.in with the licence texts that Debian keeps
@@ -56,6 +57,10 @@ for platform in "${platforms[@]}"; do
   mkdir "$folder/docs"
   cp "${user_documents[@]}" "$folder/docs/"
   cp CHANGELOG.md LICENSE "$folder/"
+  if [ "$platform" = linux ]; then  # clusters run Linux
+    mkdir -p "$folder/scripts/slurm"
+    cp scripts/slurm/transcribe-array.sbatch "$folder/scripts/slurm/"
+  fi
   notices "$platform" >"$folder/THIRD-PARTY-NOTICES"
   (cd "$folder" && find . -type f ! -name SHA256SUMS -printf '%P\n' | LC_ALL=C sort |
     xargs -d '\n' sha256sum >SHA256SUMS)

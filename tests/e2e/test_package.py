@@ -21,7 +21,9 @@ from standin_process import model_check, start_program
 LIBRARIES = {"linux": {"libsherpa-onnx-c-api.so", "libonnxruntime.so"},
              "windows": {"sherpa-onnx-c-api.dll", "onnxruntime.dll"}}
 DOCUMENTS = {"README.md", "CHANGELOG.md", "LICENSE", "THIRD-PARTY-NOTICES", "VERSION", "SHA256SUMS",
-             "docs/hosts.md", "docs/subtitles.md", "docs/models.md", "docs/troubleshooting.md"}
+             "docs/hosts.md", "docs/subtitles.md", "docs/many-files.md", "docs/models.md",
+             "docs/troubleshooting.md"}
+SCRIPTS = {"linux": {"scripts/slurm/transcribe-array.sbatch"}, "windows": set()}
 PROGRAMS = {"transcribe-worker", "transcribe-model-check", "transcribe-subtitles", "transcribe-many"}
 HOSTS = {"hosts/README.md", "hosts/python/transcribe_host.py", "hosts/node/transcribe-host.js",
          "hosts/c/transcribe_host.h", "hosts/c/transcribe_host.c",
@@ -177,7 +179,8 @@ def test_unpacked_package_transcribes(request, tmp_path):
     assert DOCUMENTS | LIBRARIES[platform] <= files
     exe = ".exe" if platform == "windows" else ""
     programs = {program + exe for program in PROGRAMS}
-    assert files - DOCUMENTS - LIBRARIES[platform] - HOSTS == programs
+    assert files - DOCUMENTS - LIBRARIES[platform] - HOSTS - SCRIPTS[platform] == programs
+    assert SCRIPTS[platform] <= files
     assert HOSTS <= files
     if platform == "windows":
         for program in PROGRAMS:
