@@ -63,6 +63,20 @@ def test_missing_ffmpeg(worker, tmp_path):
         assert error == b"error: start ffmpeg: No such file or directory (os error 2)\n"
 
 
+@pytest.mark.parametrize("name, given", [("ffmpeg.bat", "ffmpeg.bat"), ("x.cmd", "X.Cmd. ")])
+def test_batch_file_as_ffmpeg_is_refused(worker, tmp_path, name, given):
+    # cmd.exe would parse the media path again as commands: the batch file never runs.
+    if not worker.windows:
+        pytest.skip("only Windows runs a batch file through cmd.exe")
+    ran = tmp_path / "ran.txt"
+    (tmp_path / name).write_text(f'@echo ran> "{worker.native(ran)}"\r\n')
+    ffmpeg = worker.native(tmp_path) + "\\" + given
+    check_failure(run_worker(worker, hello_world(worker), ffmpeg=ffmpeg), worker, READY,
+                  f"error: start ffmpeg: {ffmpeg} is a batch file: Windows would run it through "
+                  "cmd.exe, which reads its arguments as commands\n".encode())
+    assert not ran.exists()
+
+
 def test_ffmpeg_cannot_open_the_media(worker, tmp_path):
     media = tmp_path / "gone.wav"
     check_failure(run_worker(worker, media), worker, READY,

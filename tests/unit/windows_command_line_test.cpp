@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/text/utf16.h"
@@ -90,6 +91,31 @@ TEST(EncodeWindowsCommandLine, QuotesOnlyWhereNeeded) {
             "\"C:\\Program Files\\ffmpeg.exe\" plain \"\" \"a b\" \"t\tab\" a\\\"b c\\ "
             "d\\\\\\\\\\\"e \"x y\\\\\" \\\\server\\share\\ n\nv\v");
   EXPECT_EQ(utf16_to_utf8(encode_windows_command_line(u"p", {})), "\"p\"");
+}
+
+TEST(BatchFileName, AnyNameWindowsResolvesToABatchFile) {
+  const std::pair<std::u16string, bool> cases[] = {
+      {u"C:\\tools\\ffmpeg.bat", true},
+      {u"ffmpeg.CMD", true},
+      {u"x.Bat", true},
+      {u"ffmpeg.bat.", true},  // trailing dots and spaces are dropped when the name resolves
+      {u"x.cmd  ", true},
+      {u"x.bat . .", true},
+      {u"C:x.bat", true},
+      {u"\\\\server\\share\\x.bat::$DATA", true},  // the file's default stream
+      {u"D:/tools/x.cmd", true},
+      {u"C:\\tools\\ffmpeg.exe", false},
+      {u"C:\\x.bat\\ffmpeg.exe", false},  // only the last component counts
+      {u"ffmpeg.bat.exe", false},
+      {u"ffmpeg.bath", false},
+      {u"ffmpeg", false},
+      {u".bat", true},
+      {u"bat", false},
+      {u"", false},
+  };
+  for (const auto& [program, batch] : cases) {
+    EXPECT_EQ(is_batch_file_name(program), batch) << utf16_to_utf8(program);
+  }
 }
 
 TEST(WindowsCommandLine, SplitGivesBackWhatWasEncoded) {

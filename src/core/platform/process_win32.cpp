@@ -1,5 +1,5 @@
 // Child processes on Windows: CreateProcessW with an explicit list of inherited handles, each
-// child the first member of a job object of its own.
+// child the first member of a job object of its own. Batch files are refused.
 
 #include <windows.h>
 
@@ -180,6 +180,12 @@ class ProcessStarter {
 
 Result<ChildProcess> ProcessStarter::start(const ProcessCommand& command, Stdio input, Stdio output,
                                            Stdio error) {
+  // No quoting survives cmd.exe's second parse: a media path could run commands of its own.
+  if (is_batch_file_name(utf8_to_utf16(command.program))) {
+    return fail(command.program +
+                " is a batch file: Windows would run it through cmd.exe, which reads its "
+                "arguments as commands");
+  }
   const std::wstring program = wide(command.program);
   std::vector<std::u16string> arguments;
   for (const std::string& argument : command.arguments)

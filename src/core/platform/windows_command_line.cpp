@@ -8,6 +8,17 @@ namespace {
 
 bool is_blank(char16_t c) { return c == u' ' || c == u'\t'; }
 
+char16_t ascii_lower(char16_t c) { return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c; }
+
+bool ends_with_without_case(std::u16string_view text, std::u16string_view lower_suffix) {
+  if (text.size() < lower_suffix.size()) return false;
+  text.remove_prefix(text.size() - lower_suffix.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (ascii_lower(text[i]) != lower_suffix[i]) return false;
+  }
+  return true;
+}
+
 // The program path: quotes only switch quoting on and off, backslashes are ordinary.
 std::u16string take_program_path(std::u16string_view line, std::size_t& pos) {
   std::u16string path;
@@ -118,6 +129,19 @@ std::u16string encode_windows_command_line(std::u16string_view program,
     append_encoded_argument(line, argument);
   }
   return line;
+}
+
+bool is_batch_file_name(std::u16string_view program) {
+  std::u16string_view name = program;
+  if (const std::size_t separator = name.find_last_of(u"\\/");
+      separator != std::u16string_view::npos) {
+    name.remove_prefix(separator + 1);
+  } else if (name.size() >= 2 && name[1] == u':') {
+    name.remove_prefix(2);  // "C:x.bat", relative to drive C's current directory
+  }
+  name = name.substr(0, name.find(u':'));  // "x.bat::$DATA" runs x.bat
+  while (!name.empty() && (name.back() == u'.' || name.back() == u' ')) name.remove_suffix(1);
+  return ends_with_without_case(name, u".bat") || ends_with_without_case(name, u".cmd");
 }
 
 }  // namespace tw
