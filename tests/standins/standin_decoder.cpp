@@ -6,7 +6,9 @@
 //   flood               "head", 8 MiB of lines, "tail" on standard error, exit code 1
 //   endless             samples until the output pipe breaks
 //   endless-tree        starts a grandchild that keeps both pipes open, then as endless
-//   grandchild          sleeps for five minutes (what endless-tree starts)
+//   exit-leaving-tree   one second of samples, then starts a grandchild that keeps both pipes
+//                       open and sleeps, exit code 0
+//   grandchild          sleeps for five minutes (what endless-tree and exit-leaving-tree start)
 //   cwd                 writes its working directory and the value after "-i" to FILE after
 //                       its id, exit code 0
 //   in-job              exit code 0 when the process was inside a job object from its start
@@ -152,6 +154,13 @@ int run(const std::vector<std::string>& arguments, bool in_a_job) {
     if (id_file.is_open()) id_file << grandchild << std::endl;
     id_file.close();
     return write_endlessly();
+  }
+  if (behaviour == "exit-leaving-tree") {
+    if (!write_samples(16000)) return 3;
+    const unsigned long grandchild = start_grandchild(L"-i grandchild", std::chrono::minutes(5));
+    if (grandchild == 0) return 5;
+    if (id_file.is_open()) id_file << grandchild << std::endl;
+    return 0;
   }
   if (behaviour == "cwd") {
     const std::u8string directory = std::filesystem::current_path().u8string();

@@ -202,6 +202,22 @@ TEST_F(AudioInputStandin, StoppingEndsTheWholeTreeIncludingAGrandchild) {
   expect_registry_empty();
 }
 
+TEST_F(AudioInputStandin, DecoderThatExitsLeavingAGrandchildOnItsPipesEndsAfterTheGrace) {
+  // The grandchild would hold both pipes for minutes: once the decoder has exited, its tree is
+  // ended and what it wrote is the whole output.
+  const Outcome outcome = decode(standin, "exit-leaving-tree:" + id_file);
+  ASSERT_TRUE(outcome.status) << message(outcome);
+  ASSERT_EQ(outcome.pieces.size(), 1u);
+  ASSERT_EQ(outcome.pieces[0].samples.size(), 16000u);
+  for (std::size_t i = 0; i < 16000; ++i) {
+    ASSERT_EQ(outcome.pieces[0].samples[i], standin_float(i)) << "sample " << i;
+  }
+  const std::vector<std::uint32_t> ids = read_ids(id_file);
+  EXPECT_EQ(ids.size(), 2u) << "the decoder and its grandchild";
+  expect_all_gone(ids);
+  expect_registry_empty();
+}
+
 // In a process of its own (the stop mark never goes back): 0 when a decoder started after the
 // stop was ended at once and nothing was sent; otherwise what went wrong, on standard error.
 int decode_after_stop(const std::string& standin, const std::string& id_file) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/audio/decoder_command.h"
+#include "core/audio/decoder_exit_watch.h"
 #include "core/audio/error_output.h"
 #include "core/audio/pcm_converter.h"
 #include "core/audio/piece_cutter.h"
@@ -80,18 +81,23 @@ Status decode_audio(double start, std::optional<double> end, const std::string& 
   });
 
   PipeReader output = decoder->take_output();
+  // A process the decoder left running may hold either pipe: the watch ends it once the decoder
+  // has exited, and the reads then end with what was written.
+  DecoderExitWatch exit_watch(*decoder, DECODER_EXIT_GRACE);
   std::optional<Error> error = stream_pieces(output, cutter, send);
-  if (error) terminate_decoder(id, *decoder);
+  if (error) {
+    exit_watch.finish();
+    terminate_decoder(id, *decoder);
+  }
+  error_reader.join();
+  exit_watch.finish();
 
   Result<int> exit_code = decoder->wait();
   if (!exit_code) {
     error = std::move(exit_code.error());  // replaces any earlier failure
-    // The decoder may still be running and holding its error pipe open: end it, or the join
-    // below would wait for it.
     end_process_tree(id);
     decoder->terminate();
   }
-  error_reader.join();
   if (!error && *exit_code != 0) {
     error = Error("ffmpeg failed: " + std::string(trim_unicode_white_space(error_text)));
   }

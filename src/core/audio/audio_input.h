@@ -17,7 +17,9 @@ namespace tw {
 // returns. Fails with "start ffmpeg" (caused by the OS error) when the decoder cannot be
 // started, "transcription stopped" when the receivers are gone, "ffmpeg failed: " and the
 // decoder's error output when it exits with a code other than 0, or the OS error of a failed
-// read or wait. No piece is sent after a failure.
+// read or wait. No piece is sent after a failure. A decoder that has exited while something it
+// started still holds its pipes is done once DECODER_EXIT_GRACE has passed: its tree is ended
+// and the output read until then is the whole output.
 Status run_audio_input(double start, std::optional<double> end, std::string ffmpeg,
                        std::string audio, PieceSender pieces);
 

@@ -76,6 +76,13 @@ class ChildProcess {
   // code at once), false while it still runs or when waiting failed.
   bool wait_for_exit(std::chrono::milliseconds limit);
 
+  // Waits at most `limit` for the process to exit, leaving its exit code to wait(): until then
+  // its tree can still be ended by id (end_process_tree), which matters once the process has
+  // exited while what it started lives on. The one member a second thread may call while the
+  // owner reads the pipes; the owner neither waits for, terminates nor releases the process
+  // until that thread is done with it.
+  bool has_exited(std::chrono::milliseconds limit) const;
+
   // Forces the process itself (not its tree) to end: exit code 1 on Windows, SIGKILL on POSIX.
   // Does nothing once it has been waited for, or on POSIX once a wait has failed (its id may
   // have been reused); failures (it has already exited) are ignored.

@@ -331,6 +331,11 @@ Result<int> ChildProcess::wait() {
 
 bool ChildProcess::wait_for_exit(std::chrono::milliseconds limit) {
   if (waited_ || id_ == 0) return true;
+  return has_exited(limit) && wait().has_value();
+}
+
+bool ChildProcess::has_exited(std::chrono::milliseconds limit) const {
+  if (waited_ || id_ == 0) return true;
   const auto deadline = std::chrono::steady_clock::now() + limit;
   for (;;) {
     siginfo_t info{};
@@ -339,7 +344,7 @@ bool ChildProcess::wait_for_exit(std::chrono::milliseconds limit) {
       if (errno == EINTR) continue;
       return false;
     }
-    if (info.si_pid != 0) return wait().has_value();
+    if (info.si_pid != 0) return true;
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }

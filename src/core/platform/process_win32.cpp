@@ -337,11 +337,14 @@ Result<int> ChildProcess::wait() {
 
 bool ChildProcess::wait_for_exit(std::chrono::milliseconds limit) {
   if (waited_ || handle_ == -1) return true;
+  return has_exited(limit) && wait().has_value();  // the wait returns at once
+}
+
+bool ChildProcess::has_exited(std::chrono::milliseconds limit) const {
+  if (waited_ || handle_ == -1) return true;
   const DWORD milliseconds =
       static_cast<DWORD>(std::clamp<std::int64_t>(limit.count(), 0, MAXDWORD - 1));
-  if (WaitForSingleObject(as_handle(handle_), milliseconds) != WAIT_OBJECT_0) return false;
-  Result<int> code = wait();  // returns at once
-  return code.has_value();
+  return WaitForSingleObject(as_handle(handle_), milliseconds) == WAIT_OBJECT_0;
 }
 
 void ChildProcess::terminate() {
