@@ -203,7 +203,7 @@ void run(std::span<const std::string> arguments) {
 
   if (!plan.todo.empty()) {
     const DecodePlan decode_plan = size_decoding(options);
-    Status loaded = check_onnx_runtime_origin();
+    Status loaded = check_library_origins();
     Result<Recognizer> recognizer = loaded
                                         ? create_recognizer(*model, options.use_cuda, decode_plan)
                                         : fail(std::move(loaded.error()));

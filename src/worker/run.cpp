@@ -41,7 +41,7 @@ Status run(std::span<const std::string> arguments) {
 
   if (options.exit_on_stdin_close) start_stdin_watch();
 
-  if (Status origin = check_onnx_runtime_origin(); !origin) return origin;
+  if (Status origin = check_library_origins(); !origin) return origin;
   const DecodePlan plan = size_decoding(options);
 
   Result<Recognizer> recognizer =

@@ -235,12 +235,15 @@ def loaded_runtime_path(worker):
     return str((worker.build_dir / "libonnxruntime.so").resolve())
 
 
-def worker_without_runtime(worker, tmp_path):
-    """A copy of the worker with the speech library but without ONNX Runtime in its folder."""
+def worker_without(worker, tmp_path, missing=RUNTIME):
+    """A copy of the worker with the speech library and ONNX Runtime in its folder but for the
+    one missing."""
     folder = tmp_path / "worker"
     folder.mkdir()
     shutil.copy(worker.exe, folder)
-    shutil.copy(worker.build_dir / SPEECH_LIBRARY[worker.platform], folder)
+    for library in (SPEECH_LIBRARY, RUNTIME):
+        if library is not missing:
+            shutil.copy(worker.build_dir / library[worker.platform], folder)
     return folder / worker.exe.name
 
 
@@ -272,7 +275,7 @@ def test_refused_with_the_runtime_of_system32_under_wine(worker, tmp_path, provi
     prefix = os.environ.get("WINEPREFIX") or str(expect.ROOT / "build" / "wine-prefix")
     system32_runtime = os.path.join(prefix, "drive_c", "windows", "system32", "onnxruntime.dll")
     assert not os.path.exists(system32_runtime), "a runtime is already in the prefix's system32"
-    worker.exe = worker_without_runtime(worker, tmp_path)
+    worker.exe = worker_without(worker, tmp_path)
     try:
         shutil.copy(worker.build_dir / "onnxruntime.dll", system32_runtime)
         result = run_worker(worker, hello_world(worker), "--provider", provider)
@@ -283,26 +286,32 @@ def test_refused_with_the_runtime_of_system32_under_wine(worker, tmp_path, provi
                   "c:\\windows\\system32\\onnxruntime.dll")
 
 
-@pytest.mark.parametrize("provider, where", [("cpu", "search path"), ("cuda", "search path"),
-                                             ("cpu", "current directory")])
-def test_refused_with_a_runtime_from_another_folder(worker, tmp_path, provider, where):
-    # The worker's folder without the runtime, a copy on the library search path (PATH under
+@pytest.mark.parametrize("library, provider, where", [
+    ("ONNX Runtime", "cpu", "search path"), ("ONNX Runtime", "cuda", "search path"),
+    ("ONNX Runtime", "cpu", "current directory"), ("the speech library", "cpu", "search path"),
+    ("the speech library", "cpu", "current directory")])
+def test_refused_with_a_library_from_another_folder(worker, tmp_path, library, provider, where):
+    # The worker's folder without the library, a copy on the library search path (PATH under
     # Windows) or in the host's current directory: the speech library would call into a runtime
-    # it was not built with.
+    # it was not built with, or be another build than the package's.
     if where == "current directory" and not worker.windows:
         pytest.skip("only Windows looks for libraries in the current directory")
-    worker.exe = worker_without_runtime(worker, tmp_path)
+    missing = RUNTIME if library == "ONNX Runtime" else SPEECH_LIBRARY
+    worker.exe = worker_without(worker, tmp_path, missing)
     elsewhere = tmp_path / "elsewhere"
     elsewhere.mkdir()
-    shutil.copy(worker.build_dir / RUNTIME[worker.platform], elsewhere)
+    shutil.copy(worker.build_dir / missing[worker.platform], elsewhere)
+    if missing is SPEECH_LIBRARY and not worker.windows:
+        # Linux finds the library's runtime beside the library, not beside the worker.
+        shutil.copy(worker.build_dir / RUNTIME[worker.platform], elsewhere)
     search = {"WINEPATH": worker.native(elsewhere)} if worker.windows else {
         "LD_LIBRARY_PATH": str(elsewhere)}
     args = ["--model", worker.native(worker.test_data / "models" / "tone"), "--ffmpeg",
             worker.ffmpeg, "--provider", provider, worker.native(hello_world(worker))]
     if where == "search path":
-        # Windows looks in the current directory before PATH: ctest's has a runtime of its own.
+        # Windows looks in the current directory before PATH: ctest's has the libraries.
         result = worker.run(args, env=search, cwd=tmp_path, timeout=240)
     else:
         result = worker.run(args, cwd=elsewhere, timeout=240)
-    check_refused(result, worker, "ONNX Runtime from another folder",
-                  worker.native(elsewhere / RUNTIME[worker.platform]))
+    whose = "ONNX Runtime from another folder" if missing is RUNTIME else "the speech library"
+    check_refused(result, worker, whose, worker.native(elsewhere / missing[worker.platform]))

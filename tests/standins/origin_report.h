@@ -2,7 +2,7 @@
 // The body of the origin_check stand-ins: [--system-root VALUE | --no-system-root]
 // The option first sets or removes "SystemRoot" in the stand-in's own environment. Then
 // the ONNX Runtime module this process has loaded goes to standard output as one line (its
-// path, or "none"), and the origin check runs as the worker reports it: status 0, or the error
+// path, or "none"), and the origin checks run as the worker reports them: status 0, or the error
 // line and status 1.
 #include <optional>
 #include <string>
@@ -26,7 +26,7 @@ inline int report_onnx_runtime_origin(const std::vector<std::string>& arguments)
     std::lock_guard<std::recursive_timed_mutex> hold(tw::stdout_lock());
     (void)tw::write_stdout(module.value_or("none") + "\n");
   }
-  tw::Status check = tw::check_onnx_runtime_origin();
+  tw::Status check = tw::check_library_origins();
   if (check) tw::exit_process(0);
   tw::write_stderr(tw::error_line(check.error()));
   tw::exit_process(1);

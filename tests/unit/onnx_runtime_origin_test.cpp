@@ -73,5 +73,31 @@ TEST(OnnxRuntimeOrigin, LinuxRuntimeBesideTheWorkerPasses) {
             "of the one beside the worker");
 }
 
+TEST(SpeechLibraryOrigin, OnlyTheLibraryBesideTheWorkerPasses) {
+  const std::string loaded = "the speech library (";
+  const std::string other = ") was loaded instead of the one beside the worker";
+  const struct {
+    std::optional<std::string> module;
+    std::string program;
+    std::string result;
+  } cases[] = {
+      {std::nullopt, WORKER, "passes"},
+      {"C:\\PROGRAM FILES\\TW\\sherpa-onnx-c-api.dll", WORKER, "passes"},
+      {"", WORKER, "passes"},
+      {"C:\\Tools\\sherpa-onnx-c-api.dll", "", "passes"},
+      {"/opt/tw/libsherpa-onnx-c-api.so", "/opt/tw/transcribe-worker", "passes"},
+      {"C:\\Tools\\sherpa-onnx-c-api.dll", WORKER,
+       loaded + "C:\\Tools\\sherpa-onnx-c-api.dll" + other},
+      {"C:\\Windows\\System32\\sherpa-onnx-c-api.dll", WORKER,
+       loaded + "C:\\Windows\\System32\\sherpa-onnx-c-api.dll" + other},
+      {"/home/u/lib/libsherpa-onnx-c-api.so", "/opt/tw/transcribe-worker",
+       loaded + "/home/u/lib/libsherpa-onnx-c-api.so" + other},
+  };
+  for (const auto& c : cases) {
+    Status status = check_speech_library_path(c.module, c.program);
+    EXPECT_EQ(status ? "passes" : status.error().message(), c.result) << c.module.value_or("none");
+  }
+}
+
 }  // namespace
 }  // namespace tw

@@ -36,8 +36,19 @@ bool is_inside(std::string_view path, std::string_view folder) {
 
 }  // namespace
 
-Status check_onnx_runtime_origin() {
-  return check_onnx_runtime_path(onnx_runtime_module_path(), program_path(), windows_directory());
+Status check_library_origins() {
+  const std::string program = program_path();
+  if (Status speech = check_speech_library_path(speech_library_module_path(), program); !speech)
+    return speech;
+  return check_onnx_runtime_path(onnx_runtime_module_path(), program, windows_directory());
+}
+
+Status check_speech_library_path(const std::optional<std::string>& module_path,
+                                 std::string_view program_path) {
+  if (!module_path || module_path->empty() || program_path.empty()) return {};
+  if (folder_of(*module_path) == folder_of(program_path)) return {};
+  return fail("the speech library (" + *module_path +
+              ") was loaded instead of the one beside the worker");
 }
 
 Status check_onnx_runtime_path(const std::optional<std::string>& module_path,

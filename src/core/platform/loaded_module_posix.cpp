@@ -11,18 +11,26 @@ namespace tw {
 namespace {
 
 constexpr std::string_view ONNX_RUNTIME_FILE = "libonnxruntime.so";
+constexpr std::string_view SPEECH_LIBRARY_FILE = "libsherpa-onnx-c-api.so";
 
-bool is_onnx_runtime(std::string_view path) {
+// The module wanted and, once found, its path.
+struct ModuleSearch {
+  std::string_view file;
+  std::optional<std::string> found;
+};
+
+bool has_file_name(std::string_view path, std::string_view wanted) {
   std::size_t slash = path.rfind('/');
   std::string_view file = slash == std::string_view::npos ? path : path.substr(slash + 1);
-  if (!file.starts_with(ONNX_RUNTIME_FILE)) return false;
-  file.remove_prefix(ONNX_RUNTIME_FILE.size());
+  if (!file.starts_with(wanted)) return false;
+  file.remove_prefix(wanted.size());
   return file.empty() || file.front() == '.';
 }
 
-int visit_module(dl_phdr_info* info, std::size_t, void* found) {
-  if (info->dlpi_name == nullptr || !is_onnx_runtime(info->dlpi_name)) return 0;
-  *static_cast<std::optional<std::string>*>(found) = std::string(info->dlpi_name);
+int visit_module(dl_phdr_info* info, std::size_t, void* data) {
+  auto* search = static_cast<ModuleSearch*>(data);
+  if (info->dlpi_name == nullptr || !has_file_name(info->dlpi_name, search->file)) return 0;
+  search->found = std::string(info->dlpi_name);
   return 1;  // the first match ends the walk
 }
 
@@ -37,13 +45,21 @@ std::string with_real_folder(const std::string& path) {
   return resolved + (slash == std::string::npos ? "/" + path : path.substr(slash));
 }
 
+std::optional<std::string> loaded_module_path(std::string_view file) {
+  ModuleSearch search{file, std::nullopt};
+  dl_iterate_phdr(visit_module, &search);
+  if (search.found) search.found = with_real_folder(*search.found);
+  return search.found;
+}
+
 }  // namespace
 
 std::optional<std::string> onnx_runtime_module_path() {
-  std::optional<std::string> found;
-  dl_iterate_phdr(visit_module, &found);
-  if (found) found = with_real_folder(*found);
-  return found;
+  return loaded_module_path(ONNX_RUNTIME_FILE);
+}
+
+std::optional<std::string> speech_library_module_path() {
+  return loaded_module_path(SPEECH_LIBRARY_FILE);
 }
 
 std::string program_path() {

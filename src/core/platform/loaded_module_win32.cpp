@@ -20,12 +20,20 @@ std::string module_file_path(HMODULE module) {
       std::u16string_view(reinterpret_cast<const char16_t*>(path.data()), written));
 }
 
+std::optional<std::string> loaded_module_path(const wchar_t* file) {
+  HMODULE module = GetModuleHandleW(file);
+  if (module == nullptr) return std::nullopt;
+  return module_file_path(module);
+}
+
 }  // namespace
 
 std::optional<std::string> onnx_runtime_module_path() {
-  HMODULE module = GetModuleHandleW(L"onnxruntime.dll");
-  if (module == nullptr) return std::nullopt;
-  return module_file_path(module);
+  return loaded_module_path(L"onnxruntime.dll");
+}
+
+std::optional<std::string> speech_library_module_path() {
+  return loaded_module_path(L"sherpa-onnx-c-api.dll");
 }
 
 std::string program_path() { return module_file_path(nullptr); }
