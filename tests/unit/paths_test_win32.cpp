@@ -58,8 +58,16 @@ TEST(LongPathForm, OnlyPathsTooLongForWindowsGetThePrefix) {
   const std::string relative = name + "\\" + name;
   EXPECT_EQ(long_path_form(relative),
             "\\\\?\\" + path_utf8(fs::current_path() / utf8_path(relative)));
+  // Device paths, long or short, are never rewritten: "\\.\" ones are the system's own
+  // namespace (pipes, volumes), and a "\\?\" one is taken as written, ".." included.
   for (const std::string& prefixed :
-       {"\\\\?\\C:\\" + name + "\\" + name, "\\\\.\\C:\\" + name + "\\" + name}) {
+       {"\\\\?\\C:\\" + name + "\\" + name, "\\\\.\\C:\\" + name + "\\" + name,
+        "\\\\?\\UNC\\server\\share\\" + name + "\\" + name,
+        "\\\\.\\UNC\\server\\share\\" + name + "\\" + name, "\\\\?\\C:\\" + name + "\\..\\" + name,
+        "//./C:/" + name + "/" + name,
+        "\\\\.\\GLOBALROOT\\Device\\HarddiskVolume1\\" + name + "\\" + name,
+        std::string("\\\\.\\pipe\\media"), std::string("\\\\?\\C:\\a.wav"),
+        std::string("\\\\.\\C:\\a.wav")}) {
     EXPECT_EQ(long_path_form(prefixed), prefixed);
   }
 }
