@@ -33,10 +33,22 @@ Status FileWriter::write(std::string_view bytes) {
   return {};
 }
 
+Status FileWriter::flush_to_disk() {
+  if (::fsync(static_cast<int>(handle_)) != 0) return fail(last_os_error());
+  return {};
+}
+
 Status FileWriter::close() {
   const int fd = static_cast<int>(std::exchange(handle_, -1));
   if (fd >= 0 && ::close(fd) != 0 && errno != EINTR) return fail(last_os_error());
   return {};
+}
+
+void flush_folder(std::string_view path) {
+  const int fd = ::open(std::string(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  (void)::fsync(fd);
+  ::close(fd);
 }
 
 }  // namespace tw

@@ -39,10 +39,17 @@ Status FileWriter::write(std::string_view bytes) {
   return {};
 }
 
+Status FileWriter::flush_to_disk() {
+  if (!FlushFileBuffers(handle_of(handle_))) return fail(last_os_error());
+  return {};
+}
+
 Status FileWriter::close() {
   const std::intptr_t handle = std::exchange(handle_, -1);
   if (handle != -1 && !CloseHandle(handle_of(handle))) return fail(last_os_error());
   return {};
 }
+
+void flush_folder(std::string_view) {}
 
 }  // namespace tw
