@@ -14,6 +14,8 @@ namespace tw::many {
 namespace {
 
 constexpr std::string_view ALL_FORMATS[] = {"jsonl", "srt", "vtt", "txt", "json"};
+// The work folder's name of the pending NAME.source.
+constexpr std::string_view PENDING = "pending";
 
 std::string file_name(std::string_view name, std::string_view extension) {
   return std::string(name) + "." + std::string(extension);
@@ -32,6 +34,14 @@ void remove_file(const std::string& path) {
 }
 
 }  // namespace
+
+void remove_stale_error(const std::string& out, std::string_view name, const std::string& source,
+                        const std::vector<std::string>& formats) {
+  const std::string error_path = output_path(out, name, "error");
+  if (!is_existing_file(utf8_path(error_path))) return;
+  Result<FileLock> locked = lock_output_folder(out);
+  if (locked && is_complete(out, name, source, formats)) remove_file(error_path);
+}
 
 FileOutputs::FileOutputs(WorkFolder& work, const OutputSettings& settings, const MediaFile& file,
                          std::optional<std::string> source)
@@ -91,39 +101,63 @@ std::optional<std::string> FileOutputs::make_subtitles() {
       if (made) made = document.add(record);
     }
     if (made) made = document.end();
+    if (made) made = file->flush_to_disk();
     if (made) made = file->close();
     if (!made) return cannot_write(format, made.error());
   }
   return std::nullopt;
 }
 
-std::optional<std::string> FileOutputs::make_source_file() {
-  if (!source_) return "cannot read " + file_.path;
-  Result<FileWriter> file = work_.create_file(file_name(file_.name, "source"));
-  Status made = file ? file->write(*source_) : fail(std::move(file.error()));
+// `text` as the work folder's NAME.`extension`, on disk.
+std::optional<std::string> FileOutputs::write_file(std::string_view extension,
+                                                   const std::string& text) {
+  Result<FileWriter> file = work_.create_file(file_name(file_.name, extension));
+  Status made = file ? file->write(text) : fail(std::move(file.error()));
+  if (made) made = file->flush_to_disk();
   if (made) made = file->close();
   if (!made) return cannot_write("source", made.error());
   return std::nullopt;
 }
 
-// Under the work folder's lock, so that a stop waits for the outputs to be all in place.
+std::optional<std::string> FileOutputs::make_source_files() {
+  if (!source_) return "cannot read " + file_.path;
+  std::optional<std::string> failure = write_file("source", *source_);
+  if (!failure) failure = write_file(PENDING, pending_record(*source_));
+  return failure;
+}
+
+// Under the work folder's lock, so that a stop waits for the outputs to be all in place, and the
+// output folder's, so that another run's outputs of the name cannot come between the check and
+// the moves. Whenever an output of ours is in place, a NAME.source naming the media is beside it.
 std::optional<std::string> FileOutputs::install() {
   const std::string& out = settings_.out;
+  Result<FileLock> locked = lock_output_folder(out);
+  if (!locked) return locked.error().chain();
+  if (std::optional<std::string> conflict =
+          outputs_conflict(out, file_.name, file_.path, settings_.formats)) {
+    return conflict;
+  }
   const std::string source_path = output_path(out, file_.name, "source");
-  // The outputs of another source go first, their record before them, so that a record in place
-  // always describes every output beside it.
-  if (is_existing_file(utf8_path(source_path)) && recorded_source(out, file_.name) != source_) {
-    remove_file(source_path);
-    for (std::string_view format : ALL_FORMATS) remove_file(output_path(out, file_.name, format));
+  const std::optional<std::string> earlier = recorded_source(out, file_.name);
+  Status moved = move_file(work_.path_of(file_name(file_.name, PENDING)), source_path);
+  if (!moved) return cannot_write("source", moved.error());
+  // The outputs of another source in formats not made now go; the others are replaced.
+  if (earlier && *earlier != *source_ && *earlier != pending_record(*source_)) {
+    for (std::string_view format : ALL_FORMATS) {
+      if (std::ranges::find(settings_.formats, format) == settings_.formats.end()) {
+        remove_file(output_path(out, file_.name, format));
+      }
+    }
   }
   for (const std::string& format : settings_.formats) {
-    Status moved = move_file(work_.path_of(file_name(file_.name, format)),
-                             output_path(out, file_.name, format));
+    moved = move_file(work_.path_of(file_name(file_.name, format)),
+                      output_path(out, file_.name, format));
     if (!moved) return cannot_write(format, moved.error());
   }
-  Status moved = move_file(work_.path_of(file_name(file_.name, "source")), source_path);
+  moved = move_file(work_.path_of(file_name(file_.name, "source")), source_path);
   if (!moved) return cannot_write("source", moved.error());
   remove_file(output_path(out, file_.name, "error"));
+  flush_folder(out);
   return std::nullopt;
 }
 
@@ -131,6 +165,7 @@ void FileOutputs::remove_temporaries() {
   for (std::string_view format : ALL_FORMATS)
     remove_file(work_.path_of(file_name(file_.name, format)));
   remove_file(work_.path_of(file_name(file_.name, "source")));
+  remove_file(work_.path_of(file_name(file_.name, PENDING)));
 }
 
 void FileOutputs::report_failure(std::string reason, Outcomes& outcomes, std::uint64_t index) {
@@ -140,6 +175,7 @@ void FileOutputs::report_failure(std::string reason, Outcomes& outcomes, std::ui
   const std::string temporary = work_.path_of(file_name(file_.name, "error"));
   Result<FileWriter> file = FileWriter::create(temporary);
   Status written = file ? file->write(reason) : fail(std::move(file.error()));
+  if (written) written = file->flush_to_disk();
   if (written) written = file->close();
   if (written) written = move_file(temporary, output_path(settings_.out, file_.name, "error"));
   if (!written) {
@@ -153,7 +189,9 @@ void FileOutputs::report_failure(std::string reason, Outcomes& outcomes, std::ui
 void FileOutputs::finish(Status audio, Outcomes& outcomes, std::uint64_t index) {
   start();
   if (records_file_ && !failure_) {
-    if (Status closed = records_file_->close(); !closed) {
+    Status closed = records_file_->flush_to_disk();
+    if (closed) closed = records_file_->close();
+    if (!closed) {
       failure_ = cannot_write("jsonl", closed.error());
     }
   }
@@ -165,7 +203,7 @@ void FileOutputs::finish(Status audio, Outcomes& outcomes, std::uint64_t index) 
     reason = failure_;
   } else {
     reason = make_subtitles();
-    if (!reason) reason = make_source_file();
+    if (!reason) reason = make_source_files();
   }
   if (!reason) {
     Result<std::unique_lock<std::mutex>> held = work_.claim();

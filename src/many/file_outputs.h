@@ -1,7 +1,8 @@
 #pragma once
 // One media file's outputs while its records arrive: NAME.jsonl written in the work folder as
-// they come, their words kept, and at the file's end either every output made and moved into
-// place (NAME.source last) or NAME.error. Used by the decode stage's thread alone.
+// they come, their words kept, and at the file's end either every output made, flushed to disk
+// and moved into place under the output folder's lock (a pending NAME.source first, the final
+// one last) or NAME.error. Used by the decode stage's thread alone.
 
 #include <cstdint>
 #include <optional>
@@ -25,6 +26,11 @@ struct OutputSettings {
   subtitles::CueLimits limits;
 };
 
+// Removes the NAME.error beside the outputs of a file found done (an earlier run's failure, left
+// when the outputs were made by another run), under the output folder's lock.
+void remove_stale_error(const std::string& out, std::string_view name, const std::string& source,
+                        const std::vector<std::string>& formats);
+
 class FileOutputs {
  public:
   // `source` is the file's NAME.source text (nothing when the media could not be read).
@@ -44,7 +50,8 @@ class FileOutputs {
   void add_line(const std::string& line);
   std::string cannot_write(std::string_view extension, const Error& error) const;
   std::optional<std::string> make_subtitles();
-  std::optional<std::string> make_source_file();
+  std::optional<std::string> write_file(std::string_view extension, const std::string& text);
+  std::optional<std::string> make_source_files();
   std::optional<std::string> install();
   void remove_temporaries();
   void report_failure(std::string reason, Outcomes& outcomes, std::uint64_t index);

@@ -1,5 +1,6 @@
 #include "many/run.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -77,21 +78,24 @@ struct Plan {
 };
 
 // The files to transcribe and their sources; refuses a file whose name's outputs were made
-// from another media file.
+// from another media file, or would replace files no record names ours.
 Result<Plan> plan_files(std::vector<MediaFile> media, const Options& options,
                         const std::string& out, const std::string& model) {
   Plan plan;
   plan.total = media.size();
+  const bool subtitles = std::ranges::any_of(
+      options.formats, [](const std::string& format) { return format != "jsonl"; });
+  const std::string settings = subtitles ? subtitles_line(options.limits) : std::string();
   for (MediaFile& file : media) {
-    std::optional<std::string> made_from = recorded_media(out, file.name);
-    if (made_from && *made_from != file.path) {
-      return fail(file.path + " would replace the outputs of " + *made_from + ", " +
-                  output_path(out, file.name, "*") + " (use another --out, or remove them first)");
+    if (std::optional<std::string> conflict =
+            outputs_conflict(out, file.name, file.path, options.formats)) {
+      return fail(std::move(*conflict));
     }
-    std::optional<std::string> source = describe_source(file.path, model);
+    std::optional<std::string> source = describe_source(file.path, model, settings);
     if (source && !has_line_break(file.path) &&
         is_complete(out, file.name, *source, options.formats)) {
       ++plan.already_done;
+      remove_stale_error(out, file.name, *source, options.formats);
       continue;
     }
     plan.todo.push_back(std::move(file));

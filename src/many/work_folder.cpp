@@ -13,6 +13,7 @@ namespace {
 
 constexpr std::string_view PREFIX = ".transcribe-many.";
 constexpr std::string_view SUFFIX = ".work";
+constexpr std::string_view LOCK_FILE = ".transcribe-many.lock";
 
 // The process id of a work folder of `host` named `name`; nothing for any other name.
 std::optional<std::uint32_t> owner_on_host(std::string_view name, std::string_view host) {
@@ -55,6 +56,13 @@ std::string safe_host(std::string_view host) {
 std::string work_folder_name(std::string_view host, std::uint32_t process_id) {
   return std::string(PREFIX) + safe_host(host) + "." + std::to_string(process_id) +
          std::string(SUFFIX);
+}
+
+Result<FileLock> lock_output_folder(const std::string& out) {
+  const std::string path = path_utf8(utf8_path(out) / utf8_path(LOCK_FILE));
+  Result<FileLock> lock = FileLock::acquire(path);
+  if (!lock) return fail("cannot lock " + path, std::move(lock.error()));
+  return lock;
 }
 
 Result<std::unique_ptr<WorkFolder>> WorkFolder::create(const std::string& out) {

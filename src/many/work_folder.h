@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "core/error.h"
+#include "core/platform/file_lock.h"
 #include "core/platform/file_writer.h"
 
 namespace tw::many {
@@ -42,6 +43,10 @@ class WorkFolder {
   std::mutex lock_;
   bool removed_ = false;
 };
+
+// The output folder's lock, the file .transcribe-many.lock in `out`, which runs sharing the folder
+// take in turn while a file's outputs go into place; the error names the file.
+Result<FileLock> lock_output_folder(const std::string& out);
 
 // "HOST.PID" of a work folder's name, the host name with every character but letters, digits,
 // '-' and '_' made '_'.

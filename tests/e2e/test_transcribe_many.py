@@ -1,5 +1,6 @@
 """transcribe-many over generated media: its records against transcribe-worker's own for each file,
 failures, reruns that skip what is done, stops and kills, and the input it refuses."""
+import fcntl
 import json
 import os
 import re
@@ -16,6 +17,7 @@ import expect
 from conftest import MARKER, ROOT, WorkerProcess
 
 FORMATS = ("jsonl", "srt", "vtt", "txt", "source")
+LOCK = ".transcribe-many.lock"
 
 
 def start(worker, args, **popen):
@@ -104,7 +106,7 @@ def test_records_are_the_workers_for_each_file(worker, tmp_path, options):
             subtitles = subprocess.run(subtitles_command + ["--format", form, worker.native(
                 out / f"{name}.jsonl")], capture_output=True, check=True).stdout
             assert (out / f"{name}.{form}").read_bytes() == subtitles, f"{name}.{form}"
-    assert not [p for p in out.iterdir() if p.name.startswith(".")]
+    assert not leftovers(out)
 
 
 def test_failures_leave_errors_and_reruns_skip_done_files(worker, tmp_path):
@@ -125,9 +127,16 @@ def test_failures_leave_errors_and_reruns_skip_done_files(worker, tmp_path):
                                f"  failed: {worker.native(missing)}: "
                                + (out / "missing.error").read_text())
     assert sorted(p.name for p in out.iterdir()) == sorted(
-        ["bad.error", "missing.error"] + [f"hello-world.{f}" for f in FORMATS])
+        ["bad.error", "missing.error", LOCK] + [f"hello-world.{f}" for f in FORMATS])
+    (out / "hello-world.error").write_text("another run's, since\n")
     again = many(worker, out, good, bad)
     assert "0 transcribed, 1 already done, 1 failed, 0 not finished" in again.stdout
+    assert not (out / "hello-world.error").exists()
+    bbc = ("--style", "bbc", "--max-line-chars", "12")
+    assert "1 transcribed, 0 already" in many(worker, out, good, options=bbc).stdout
+    assert "\nsubtitles max-line-chars=12 max-lines=2 " in (out / "hello-world.source").read_text()
+    for options in (bbc, ("--formats", "jsonl")):
+        assert "0 transcribed, 1 already" in many(worker, out, good, options=options).stdout
 
 
 def test_name_rules(worker, tmp_path):
@@ -149,7 +158,7 @@ def test_name_rules(worker, tmp_path):
                 "NAME.source cannot hold\n") in run.stdout
         assert f"{attempt * 3} already done" in run.stdout
     assert sorted(p.name for p in out.iterdir()) == sorted(
-        n.rsplit(".", 1)[0] + e for n in names[:3] for e in (".jsonl", ".source"))
+        [LOCK] + [n.rsplit(".", 1)[0] + e for n in names[:3] for e in (".jsonl", ".source")])
 
 
 def test_shards_split_the_files_whatever_their_order(worker, tmp_path):
@@ -180,13 +189,25 @@ def refusal_cases(tmp_path, media):
     (tmp_path / "a/talk.source").write_text(f"media {tmp_path}/b/talk.wav\n")
     (tmp_path / "in-out.list").write_text(f"{media}\n{tmp_path}/a/x.wav\n")
     (tmp_path / "file").write_text("")
-    a, out = tmp_path / "a", tmp_path / "out"
+    for folder in ("v", "lw"):
+        (tmp_path / folder).mkdir()
+    shutil.copy(media, tmp_path / "v/talk.wav")
+    (tmp_path / "v/talk.srt").write_text("mine\n")
+    shutil.copy(media, tmp_path / "talks.wav")
+    (tmp_path / "lw/talks.txt").write_text(f"{tmp_path}/talks.wav\n")
+    a, out, v, lw = tmp_path / "a", tmp_path / "out", tmp_path / "v", tmp_path / "lw"
+    not_ours = "which no {}.source records as made by transcribe-many (use another --out, or " \
+               "remove it first)"
     return {
         "one name": ([a / "talk.wav", tmp_path / "b/talk.wav"],
                      f"{tmp_path}/b/talk.wav and {a}/talk.wav would both write {out}/talk.*"),
         "another source": (["--out", a, tmp_path / "a/talk.wav"],
                            f"{a}/talk.wav would replace the outputs of {tmp_path}/b/talk.wav, "
                            f"{a}/talk.* (use another --out, or remove them first)"),
+        "not ours": (["--out", v, v],
+                     f"{v}/talk.wav would replace {v}/talk.srt, " + not_ours.format("talk")),
+        "list replaced": (["--out", lw, lw / "talks.txt"], f"{tmp_path}/talks.wav would replace "
+                          f"{lw}/talks.txt, " + not_ours.format("talks")),
         "unreadable list": ([tmp_path / "missing.list"],
                             f"cannot read the list {tmp_path}/missing.list: No such file or "
                             "directory (os error 2)"),
@@ -204,7 +225,8 @@ def refusal_cases(tmp_path, media):
     }
 
 
-@pytest.mark.parametrize("case", ["one name", "another source", "unreadable list",
+@pytest.mark.parametrize("case", ["one name", "another source", "not ours", "list replaced",
+                                  "unreadable list",
                                   "list in output", "empty folder", "output a file", "no name",
                                   "bad shard", "bad format", "bad limit"])
 def test_refusals_before_anything_starts(worker, tmp_path, case):
@@ -218,13 +240,54 @@ def test_refusals_before_anything_starts(worker, tmp_path, case):
 
 def wait_for(path, process):
     deadline = time.monotonic() + 240
-    while not path.exists():
+    while not path.exists() or path.read_text().endswith("\npending\n"):
         assert process.poll() is None and time.monotonic() < deadline, "no file was finished"
         time.sleep(0.05)
 
 
 def leftovers(out):
-    return sorted(p.name for p in out.iterdir() if p.name.startswith("."))
+    return sorted(p.name for p in out.iterdir() if p.name.startswith(".") and p.name != LOCK)
+
+
+def test_a_failed_install_leaves_a_pending_record_and_is_done_again(worker, tmp_path):
+    if worker.windows:
+        pytest.skip("the same code on both platforms")
+    talk, out = shutil.copy(worker.test_data / "media/hello-world.wav", tmp_path), tmp_path / "out"
+    assert many(worker, out, talk, options=("--formats", "jsonl,srt")).returncode == 0
+    (out / "hello-world.srt").unlink()
+    (out / "hello-world.srt").mkdir()
+    (out / "hello-world.srt/x").write_text("")
+    os.utime(talk, ns=(1, 1))
+    run = many(worker, out, talk, options=("--formats", "jsonl,srt"))
+    assert run.returncode == 1
+    assert (out / "hello-world.error").read_text().startswith(
+        f"cannot write {out}/hello-world.srt: "), run.stderr
+    assert (out / "hello-world.source").read_text().endswith("\npending\n")
+    shutil.rmtree(out / "hello-world.srt")
+    run = many(worker, out, talk, options=("--formats", "jsonl,srt"))
+    assert "1 transcribed, 0 already" in run.stdout
+    assert not (out / "hello-world.source").read_text().endswith("pending\n")
+
+
+def test_installs_of_two_runs_take_turns_and_keep_the_others_outputs(worker, tmp_path):
+    if worker.windows:
+        pytest.skip("the lock is LockFileEx there, which Python's flock does not meet")
+    talk, out = shutil.copy(worker.test_data / "media/hello-world.wav", tmp_path), tmp_path / "out"
+    out.mkdir()
+    with open(out / LOCK, "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        process = start(worker, ["--model", worker.test_data / "models/tone", "--ffmpeg",
+                                 worker.ffmpeg, "--out", out, talk])
+        while not list(out.glob(".transcribe-many.*.work/hello-world.pending")):
+            assert process.poll() is None, process.communicate()
+            time.sleep(0.05)
+        (out / "hello-world.jsonl").write_text("the other run's\n")
+        (out / "hello-world.source").write_text("media /other/hello-world.wav\n")
+        fcntl.flock(lock, fcntl.LOCK_UN)
+        stdout = process.communicate(timeout=60)[0].decode()
+    assert process.returncode == 1 and f"failed: {talk}: {talk} would replace the outputs of " \
+        f"/other/hello-world.wav, {out}/hello-world.*" in stdout, stdout
+    assert (out / "hello-world.jsonl").read_text() == "the other run's\n"
 
 
 @pytest.mark.parametrize("stop", [signal.SIGINT, signal.SIGTERM, signal.SIGHUP])
