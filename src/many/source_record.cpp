@@ -32,11 +32,11 @@ std::optional<std::string> read_record(const std::string& path) {
 constexpr std::string_view SUBTITLES = "subtitles ";
 constexpr std::string_view PENDING = "pending\n";
 
-// `text` without its subtitles line.
+// The record `text` without its subtitles line (never its first).
 std::string without_subtitles(std::string text) {
-  std::size_t start = text.starts_with(SUBTITLES) ? 0 : text.find("\n" + std::string(SUBTITLES));
+  std::size_t start = text.find("\n" + std::string(SUBTITLES));
   if (start == std::string::npos) return text;
-  if (start != 0) ++start;
+  ++start;
   const std::size_t end = text.find('\n', start);
   text.erase(start, end == std::string::npos ? std::string::npos : end - start + 1);
   return text;
@@ -106,8 +106,7 @@ std::optional<std::string> outputs_conflict(std::string_view out, std::string_vi
     if (std::filesystem::symlink_status(utf8_path(path), error).type() !=
         std::filesystem::file_type::not_found) {
       return std::string(media) + " would replace " + path + ", which no " + std::string(name) +
-             ".source records as made by transcribe-many (use another " +
-             "--out, or remove it first)";
+             ".source records as made by transcribe-many (use another --out, or remove it first)";
     }
   }
   return std::nullopt;
