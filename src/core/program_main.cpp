@@ -7,6 +7,7 @@
 namespace tw {
 
 void run_program(ProgramRun run, std::span<const std::string> arguments) {
+  open_closed_std_streams();
   install_process_guards();
   Status result = run(arguments);
   if (result) exit_process(0);

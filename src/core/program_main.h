@@ -11,8 +11,9 @@ namespace tw {
 
 using ProgramRun = Status (*)(std::span<const std::string> arguments);
 
-// Installs the process guards, calls `run` once on the calling thread and ends the process:
-// status 0 on success, otherwise the error line (exit_with_error) and status 1.
+// Puts the null device on closed standard streams, installs the process guards, calls `run` once on
+// the calling thread and ends the process: status 0 on success, otherwise the error line
+// (exit_with_error) and status 1.
 [[noreturn]] void run_program(ProgramRun run, std::span<const std::string> arguments);
 
 }  // namespace tw

@@ -11,6 +11,13 @@
 
 namespace tw {
 
+// Puts the null device on each of standard input, output and error that is closed, so that no
+// file the program opens later gets its number and receives what is meant for the stream. Called
+// first, before anything is opened; a stream found closed still reads as ended and writes as
+// discarded, and write_stdout_or_error and write_stderr_or_error still fail for it. Nothing on
+// Windows, where a missing handle's place is never taken by a file.
+void open_closed_std_streams();
+
 // The process-wide standard-output lock; a record holds it from its first byte to its flush.
 std::recursive_timed_mutex& stdout_lock();
 

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 #include <cerrno>
@@ -17,10 +18,20 @@ void wait_until_ready(int fd, short events) {
   }
 }
 
+// The standard streams found closed at the start, by descriptor bit; written once, before any
+// thread starts.
+unsigned closed_at_start = 0;
+
+bool was_closed(int fd) { return (closed_at_start & (1u << fd)) != 0; }
+
 bool would_block() { return errno == EAGAIN || errno == EWOULDBLOCK; }
 
 // Writes all of `bytes` to `fd`; a closed descriptor discards them when `missing_discards`.
 Status write_all(int fd, std::string_view bytes, bool missing_discards) {
+  if (was_closed(fd)) {
+    if (missing_discards) return {};
+    return fail(os_error(EBADF));
+  }
   while (!bytes.empty()) {
     ssize_t n = write(fd, bytes.data(), bytes.size());
     if (n < 0) {
@@ -44,6 +55,16 @@ std::mutex& stderr_lock() {
 }
 
 }  // namespace
+
+void open_closed_std_streams() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free number is taken, and the lower streams are open by now.
+    const int opened = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    if (opened >= 0 && opened != fd) ::close(opened);
+    closed_at_start |= 1u << fd;
+  }
+}
 
 Status write_stdout(std::string_view bytes) {
   return write_all(STDOUT_FILENO, bytes, true);  // no standard output at all: discarded

@@ -25,6 +25,8 @@ bool is_console(HANDLE handle) {
   return GetConsoleMode(handle, &mode) != 0;
 }
 
+void open_closed_std_streams() {}
+
 bool stderr_is_terminal() { return is_console(GetStdHandle(STD_ERROR_HANDLE)); }
 
 bool write_console_text(HANDLE console, std::string_view text) {
