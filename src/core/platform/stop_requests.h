@@ -6,7 +6,8 @@
 
 namespace tw {
 
-// Calls `on_stop` on a thread of its own at the first request; later requests are ignored.
+// Calls `on_stop` on a thread of its own at the first request; later requests are ignored, and
+// so is a POSIX signal that was already ignored when the program started.
 // `on_stop` is expected to end the process (the console's closing gives it a few seconds).
 // POSIX: call before starting any other thread, since the signals are blocked in the calling
 // thread, whose mask new threads inherit, and taken by the watching thread.
