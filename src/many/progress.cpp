@@ -74,27 +74,34 @@ void Progress::start() {
 
 void Progress::probe_durations() {
   for (std::size_t index = 0; index < todo_.size(); ++index) {
-    std::optional<double> duration = probe_duration(ffmpeg_, todo_[index].path);
+    std::optional<double> duration;
+    if (check_not_special(todo_[index].path)) duration = probe_duration(ffmpeg_, todo_[index].path);
     std::lock_guard guard(lock_);
     durations_[index] = duration;
     ++probed_;
   }
 }
 
+// The line is made under the lock and written outside it: a blocked standard error holds up
+// only this thread, never the decode stage or a stop, which take the lock.
 void Progress::tick() {
   for (;;) {
     std::this_thread::sleep_for(TICK);
-    std::lock_guard guard(lock_);
-    if (!running_) return;
-    if (json_) {
-      write_stderr(json_line());
-    } else {
-      std::string text = line();
-      const std::size_t length = text.size();
-      if (length < shown_length_) text.append(shown_length_ - length, ' ');
-      shown_length_ = length;
-      write_stderr("\r" + text);
+    std::string text;
+    {
+      std::lock_guard guard(lock_);
+      if (!running_) return;
+      if (json_) {
+        text = json_line();
+      } else {
+        text = line();
+        const std::size_t length = text.size();
+        if (length < shown_length_) text.append(shown_length_ - length, ' ');
+        shown_length_ = length;
+        text.insert(0, "\r");
+      }
     }
+    write_stderr(text);
   }
 }
 
@@ -110,9 +117,13 @@ void Progress::file_done(std::uint64_t index) {
 }
 
 void Progress::end() {
-  std::lock_guard guard(lock_);
-  if (running_ && terminal_ && !json_) write_stderr("\r" + line() + "\n");
-  running_ = false;
+  std::string last;
+  {
+    std::lock_guard guard(lock_);
+    if (running_ && terminal_ && !json_) last = "\r" + line() + "\n";
+    running_ = false;
+  }
+  if (!last.empty()) write_stderr(last);
 }
 
 // Called with the lock held.
