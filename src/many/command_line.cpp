@@ -32,14 +32,24 @@ Result<std::vector<std::string>> parse_formats(std::string_view list) {
   return formats;
 }
 
+// K or N of a shard: decimal digits only, no sign or blank.
+Result<std::uint64_t> parse_shard_number(std::string_view text) {
+  if (text.empty() || !std::ranges::all_of(text, [](char c) { return c >= '0' && c <= '9'; })) {
+    return fail("must be K/N, two whole numbers in decimal digits");
+  }
+  Result<std::uint64_t> number = parse_unsigned(text);
+  if (!number) return fail(std::string(text) + " is too large (at most 18446744073709551615)");
+  return number;
+}
+
 Result<Shard> parse_shard(std::string_view text) {
   const std::size_t slash = text.find('/');
   if (slash == std::string_view::npos) return fail("must be K/N");
-  Result<std::uint64_t> index = parse_unsigned(text.substr(0, slash));
-  Result<std::uint64_t> count = parse_unsigned(text.substr(slash + 1));
-  if (!index || !count || *count == 0 || *index >= *count) {
-    return fail("must be K/N with 0 <= K < N");
-  }
+  Result<std::uint64_t> index = parse_shard_number(text.substr(0, slash));
+  if (!index) return fail(std::move(index.error()));
+  Result<std::uint64_t> count = parse_shard_number(text.substr(slash + 1));
+  if (!count) return fail(std::move(count.error()));
+  if (*count == 0 || *index >= *count) return fail("must be K/N with 0 <= K < N");
   return Shard{*index, *count};
 }
 

@@ -20,6 +20,7 @@ constexpr std::array<std::string_view, 17> MEDIA_EXTENSIONS = {
     ".webm", ".mkv", ".mka", ".mov", ".avi", ".ts",   ".flv", ".3gp"};
 
 constexpr std::size_t LIST_READ_CHUNK = 65536;
+constexpr std::string_view UTF8_BOM = "\xEF\xBB\xBF";
 
 bool is_list(std::string_view argument) {
   return argument.ends_with(".list") || argument.ends_with(".txt");
@@ -30,12 +31,19 @@ bool is_media_name(const std::filesystem::path& path) {
   return std::ranges::find(MEDIA_EXTENSIONS, extension) != MEDIA_EXTENSIONS.end();
 }
 
-// Whether `path` is the folder `folder` or lies in it, by name.
-bool is_in(std::string_view path, std::string_view folder) {
-  if (!path.starts_with(folder)) return false;
-  if (path.size() == folder.size()) return true;
-  const char next = path[folder.size()];
-  return next == '/' || next == '\\' || folder.ends_with('/') || folder.ends_with('\\');
+// `path` with the links of its existing part resolved, so that a place reached through a link
+// compares equal to itself; as it is when that fails.
+std::filesystem::path resolved(std::string_view path) {
+  std::error_code error;
+  std::filesystem::path real = std::filesystem::weakly_canonical(utf8_path(path), error);
+  return error ? utf8_path(path) : real;
+}
+
+// Whether `path` is the folder `folder` or lies in it, component by component.
+bool is_in(const std::filesystem::path& path, const std::filesystem::path& folder) {
+  auto ends = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+  return ends.first == folder.end() || (std::next(ends.first) == folder.end() &&
+                                        ends.first->empty());  // a folder with a final separator
 }
 
 Result<std::string> read_whole(const std::string& path) {
@@ -52,11 +60,13 @@ Result<std::string> read_whole(const std::string& path) {
 }
 
 // The paths of a list, blank and "#" lines skipped, each line without a final carriage return.
-Result<std::vector<std::string>> list_entries(const std::string& list, std::string_view out) {
+// `out` is the output folder as given, `resolved_out` the same with its links resolved.
+Result<std::vector<std::string>> list_entries(const std::string& list, std::string_view out,
+                                              const std::filesystem::path& resolved_out) {
   Result<std::string> text = read_whole(list);
   if (!text) return fail("cannot read the list " + list, std::move(text.error()));
   std::vector<std::string> entries;
-  std::size_t start = 0;
+  std::size_t start = text->starts_with(UTF8_BOM) ? UTF8_BOM.size() : 0;  // as Notepad saves
   while (start < text->size()) {
     std::size_t end = text->find('\n', start);
     if (end == std::string::npos) end = text->size();
@@ -66,7 +76,7 @@ Result<std::vector<std::string>> list_entries(const std::string& list, std::stri
     if (line.empty() || line.starts_with('#')) continue;
     Result<std::string> path = normalized_path(line);
     if (!path) return fail(std::move(path.error()));
-    if (is_in(*path, out)) {
+    if (is_in(resolved(*path), resolved_out)) {
       return fail("the list " + list + " names " + *path + " in the output folder " +
                   std::string(out));
     }
@@ -91,11 +101,16 @@ Result<std::vector<std::string>> folder_entries(const std::string& folder) {
 }
 
 // The media files an argument names, normalized.
-Result<std::vector<std::string>> expand(const std::string& argument, std::string_view out) {
+Result<std::vector<std::string>> expand(const std::string& argument, std::string_view out,
+                                        const std::filesystem::path& resolved_out) {
+  if (argument.empty()) return fail("an empty path is given as a media file");
   Result<std::string> path = normalized_path(argument);
   if (!path) return fail(std::move(path.error()));
+  if (is_in(resolved(*path), resolved_out)) {
+    return fail(*path + " is in the output folder " + std::string(out));
+  }
   if (is_existing_directory(utf8_path(*path))) return folder_entries(*path);
-  if (is_list(argument)) return list_entries(*path, out);
+  if (is_list(argument)) return list_entries(*path, out, resolved_out);
   return std::vector<std::string>{std::move(*path)};
 }
 
@@ -110,10 +125,19 @@ Result<std::string> normalized_path(std::string_view path) {
 }
 
 std::string output_name(std::string_view path) {
-  const std::size_t separator = path.find_last_of("/\\");
-  std::string_view name = separator == std::string_view::npos ? path : path.substr(separator + 1);
+  const std::string file_name = path_file_name(path);  // only '/' separates on POSIX
+  const std::string_view name = file_name;
   const std::size_t dot = name.rfind('.');
   return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
+}
+
+Status check_not_special(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(utf8_path(path), error);
+  if (error || !std::filesystem::exists(status) || std::filesystem::is_regular_file(status)) {
+    return {};
+  }
+  return fail("not a regular file");
 }
 
 std::uint64_t path_hash(std::string_view path) {
@@ -133,8 +157,9 @@ Result<std::vector<MediaFile>> collect_media(const std::vector<std::string>& inp
   std::vector<MediaFile> media;
   std::set<std::string> seen;
   std::map<std::string, std::string> path_of_name;
+  const std::filesystem::path resolved_out = resolved(out);
   for (const std::string& argument : inputs) {
-    Result<std::vector<std::string>> paths = expand(argument, out);
+    Result<std::vector<std::string>> paths = expand(argument, out, resolved_out);
     if (!paths) return fail(std::move(paths.error()));
     for (std::string& path : *paths) {
       if (!seen.insert(path).second) continue;

@@ -25,6 +25,7 @@
 #include "many/media_inputs.h"
 #include "many/outcomes.h"
 #include "many/progress.h"
+#include "many/run_tools.h"
 #include "many/source_record.h"
 #include "many/work_folder.h"
 
@@ -50,11 +51,14 @@ RunState& run_state() {
   exit_process(2);
 }
 
-// Ends the run with its summary; the caller holds the state's lock.
+// Ends the run with its summary, or a line when it stops before its files are known; a summary
+// that cannot be written fails the run. The caller holds the state's lock.
 [[noreturn]] void finish_run(RunState& state, int status) {
   if (state.progress) state.progress->end();
-  if (state.outcomes) (void)write_stdout_whole(state.outcomes->summary());
-  exit_process(status);
+  Status written = write_stdout_whole(state.outcomes ? state.outcomes->summary()
+                                                     : "transcribe-many: stopped before any file "
+                                                       "started; nothing transcribed\n");
+  exit_process(written ? status : 1);
 }
 
 // A stop: the files in progress go with the work folder, where nothing is made or moved from
@@ -111,9 +115,12 @@ void run_audio(const std::vector<MediaFile>& todo, const std::string& ffmpeg,
     const MediaFile& file = todo[index];
     Status audio = has_line_break(file.path)
                        ? fail("its path has a line break, which NAME.source cannot hold")
-                       : decode_audio(0.0, std::nullopt, ffmpeg, file.path, [&](Piece&& piece) {
-                           return items.send(FileItem{index, std::move(piece), {}});
-                         });
+                       : check_not_special(file.path);
+    if (audio) {
+      audio = decode_audio(0.0, std::nullopt, ffmpeg, file.path, [&](Piece&& piece) {
+        return items.send(FileItem{index, std::move(piece), {}});
+      });
+    }
     if (!items.send(FileItem{index, std::nullopt, std::move(audio)})) return;
   }
 }
@@ -182,14 +189,11 @@ void run(std::span<const std::string> arguments) {
 
   Result<std::string> out = normalized_path(options.out);
   if (!out) refuse(out.error());
-  Result<std::string> model = normalized_path(options.model);
+  Result<std::string> model = model_folder(options.model);
   if (!model) refuse(model.error());
-  std::string ffmpeg = options.ffmpeg;
-  if (ffmpeg.find_first_of("/\\") != std::string::npos) {
-    Result<std::string> normal = normalized_path(ffmpeg);
-    if (!normal) refuse(normal.error());
-    ffmpeg = std::move(*normal);
-  }
+  Result<std::string> decoder = decoder_program(options.ffmpeg);
+  if (!decoder) refuse(decoder.error());
+  const std::string& ffmpeg = *decoder;
   Result<std::vector<MediaFile>> media = collect_media(options.inputs, *out, options.shard);
   if (!media) refuse(media.error());
   Result<Plan> planned = plan_files(std::move(*media), options, *out, *model);

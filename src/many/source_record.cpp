@@ -8,6 +8,7 @@
 #include "core/platform/file_reader.h"
 #include "core/platform/file_stamp.h"
 #include "core/platform/paths.h"
+#include "many/modified_time.h"
 
 namespace tw::many {
 namespace {
@@ -72,8 +73,8 @@ std::optional<std::string> describe_source(std::string_view media, std::string_v
   std::optional<FileStamp> stamp = file_stamp(media);
   if (!stamp) return std::nullopt;
   char numbers[96];
-  std::snprintf(numbers, sizeof numbers, "size %" PRIu64 "\nmodified %" PRId64 ".%09" PRIu32 "\n",
-                stamp->size, stamp->seconds, stamp->nanoseconds);
+  std::snprintf(numbers, sizeof numbers, "size %" PRIu64 "\nmodified %s\n", stamp->size,
+                modified_time_text(stamp->seconds, stamp->nanoseconds).c_str());
   return "media " + std::string(media) + "\nmodel " + std::string(model) + "\n" + numbers +
          std::string(subtitles);
 }
