@@ -13,7 +13,7 @@ namespace tw::many {
 Result<std::string> model_folder(std::string_view given);
 
 // The decoder program: a path with a folder separator is normalized and must name a file; a bare
-// name is left as it is, for the decoder's start to look up in PATH as transcribe-worker does.
+// name is kept as it is and must be found as the decoder's start finds it (on PATH on POSIX).
 Result<std::string> decoder_program(std::string_view given);
 
 }  // namespace tw::many

@@ -110,6 +110,10 @@ class ChildProcess {
 Result<ChildProcess> start_process(const ProcessCommand& command, Stdio input, Stdio output,
                                    Stdio error);
 
+// Whether start_process would find a file to run for `program`, searched for as it searches
+// (POSIX: a regular file among the candidates on PATH; Windows: the application name as given).
+bool program_found(const std::string& program);
+
 // Ends the tree of a process started by start_process whose ChildProcess still exists:
 // TerminateJobObject on its job (Windows), SIGKILL to its process group (POSIX, only until it
 // has been waited for, since its id may be reused after that). Any other id is ignored. True

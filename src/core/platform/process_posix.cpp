@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -116,6 +117,19 @@ Result<std::vector<std::string>> exec_candidates(const std::string& program) {
   }
   return candidates;
 }
+
+}  // namespace
+
+bool program_found(const std::string& program) {
+  Result<std::vector<std::string>> candidates = exec_candidates(program);
+  if (!candidates) return false;
+  return std::ranges::any_of(*candidates, [](const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+  });
+}
+
+namespace {
 
 [[noreturn]] void report_and_exit(int report_fd, int error) {
   ssize_t ignored = ::write(report_fd, &error, sizeof error);

@@ -268,6 +268,12 @@ Result<ChildProcess> start_process(const ProcessCommand& command, Stdio input, S
   return ProcessStarter::start(command, input, output, error);
 }
 
+bool program_found(const std::string& program) {
+  // CreateProcessW's application name: no search and no extension added.
+  const DWORD attributes = GetFileAttributesW(wide(program).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 bool end_process_tree(std::uint32_t id) {
   std::lock_guard guard(jobs().lock);
   auto entry = jobs().by_id.find(id);
