@@ -23,9 +23,10 @@ LOCK = ".transcribe-many.lock"
 def start(worker, args, **popen):
     exe = worker.build_dir / ("transcribe-many.exe" if worker.windows else "transcribe-many")
     command = [str(ROOT / "scripts/wine-run.sh"), str(exe)] if worker.windows else [str(exe)]
+    popen = {"stdout": subprocess.PIPE, "stderr": subprocess.PIPE, **popen}
     process = WorkerProcess(command + [str(a) for a in args], stdin=subprocess.DEVNULL,
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, start_new_session=True,
-                            env={**os.environ, MARKER: worker.marker}, **popen)
+                            start_new_session=True, env={**os.environ, MARKER: worker.marker},
+                            **popen)
     worker.sessions.append(process.pid)
     return process
 
@@ -182,9 +183,11 @@ def test_shards_split_the_files_whatever_their_order(worker, tmp_path):
 def refusal_cases(tmp_path, media):
     (tmp_path / "a").mkdir()
     (tmp_path / "b").mkdir()
+    (tmp_path / "c").mkdir()
     (tmp_path / "empty").mkdir()
     shutil.copy(media, tmp_path / "a/talk.wav")
     shutil.copy(media, tmp_path / "b/talk.wav")
+    shutil.copy(media, tmp_path / "c/talk.wav")
     shutil.copy(media, tmp_path / ".wav")
     (tmp_path / "a/talk.source").write_text(f"media {tmp_path}/b/talk.wav\n")
     (tmp_path / "in-out.list").write_text(f"{media}\n{tmp_path}/a/x.wav\n")
@@ -195,19 +198,22 @@ def refusal_cases(tmp_path, media):
     (tmp_path / "v/talk.srt").write_text("mine\n")
     shutil.copy(media, tmp_path / "talks.wav")
     (tmp_path / "lw/talks.txt").write_text(f"{tmp_path}/talks.wav\n")
+    (tmp_path / "link").symlink_to(tmp_path / "a")
     a, out, v, lw = tmp_path / "a", tmp_path / "out", tmp_path / "v", tmp_path / "lw"
     not_ours = "which no {}.source records as made by transcribe-many (use another --out, or " \
                "remove it first)"
     return {
         "one name": ([a / "talk.wav", tmp_path / "b/talk.wav"],
                      f"{tmp_path}/b/talk.wav and {a}/talk.wav would both write {out}/talk.*"),
-        "another source": (["--out", a, tmp_path / "a/talk.wav"],
-                           f"{a}/talk.wav would replace the outputs of {tmp_path}/b/talk.wav, "
+        "another source": (["--out", a, tmp_path / "c/talk.wav"],
+                           f"{tmp_path}/c/talk.wav would replace the outputs of "
+                           f"{tmp_path}/b/talk.wav, "
                            f"{a}/talk.* (use another --out, or remove them first)"),
-        "not ours": (["--out", v, v],
-                     f"{v}/talk.wav would replace {v}/talk.srt, " + not_ours.format("talk")),
-        "list replaced": (["--out", lw, lw / "talks.txt"], f"{tmp_path}/talks.wav would replace "
-                          f"{lw}/talks.txt, " + not_ours.format("talks")),
+        "not ours": (["--out", v, tmp_path / "c/talk.wav"],
+                     f"{tmp_path}/c/talk.wav would replace {v}/talk.srt, " +
+                     not_ours.format("talk")),
+        "list replaced": (["--out", lw, lw / "talks.txt"],
+                          f"{lw}/talks.txt is in the output folder {lw}"),
         "unreadable list": ([tmp_path / "missing.list"],
                             f"cannot read the list {tmp_path}/missing.list: No such file or "
                             "directory (os error 2)"),
@@ -220,6 +226,21 @@ def refusal_cases(tmp_path, media):
         "no name": ([tmp_path / ".wav"],
                     f"{tmp_path}/.wav has no name before its extension to name its outputs after"),
         "bad shard": (["--shard", "2/2", media], "--shard: must be K/N with 0 <= K < N"),
+        "signed shard": (["--shard", "+0/2", media],
+                         "--shard: must be K/N, two whole numbers in decimal digits"),
+        "huge shard": (["--shard", "0/18446744073709551616", media],
+                       "--shard: 18446744073709551616 is too large (at most 18446744073709551615)"),
+        "empty path": (["", media], "an empty path is given as a media file"),
+        "file in output": (["--out", a, tmp_path / "b/../a/talk.wav"],
+                           f"{a}/talk.wav is in the output folder {a}"),
+        "linked in output": (["--out", a, tmp_path / "link/talk.wav"],
+                             f"{tmp_path}/link/talk.wav is in the output folder {a}"),
+        "folder in output": (["--out", tmp_path, a], f"{a} is in the output folder {tmp_path}"),
+        "no model": (["--model", tmp_path / "none", media],
+                     f"--model: no model folder at {tmp_path}/none"),
+        "no ffmpeg": (["--ffmpeg", a, media], f"--ffmpeg: no program at {a}"),
+        "ffmpeg not found": (["--ffmpeg", "no-such-ffmpeg", media],
+                             "--ffmpeg: cannot find the program no-such-ffmpeg"),
         "bad format": (["--formats", "srt,doc", media], '--formats: unknown format "doc"'),
         "bad limit": (["--max-lines", "0", media], "--max-lines: must be at least 1"),
     }
@@ -228,7 +249,10 @@ def refusal_cases(tmp_path, media):
 @pytest.mark.parametrize("case", ["one name", "another source", "not ours", "list replaced",
                                   "unreadable list",
                                   "list in output", "empty folder", "output a file", "no name",
-                                  "bad shard", "bad format", "bad limit"])
+                                  "bad shard", "signed shard", "huge shard", "empty path",
+                                  "file in output", "linked in output", "folder in output",
+                                  "no model", "no ffmpeg", "ffmpeg not found", "bad format",
+                                  "bad limit"])
 def test_refusals_before_anything_starts(worker, tmp_path, case):
     if worker.windows:
         pytest.skip("the messages name POSIX paths")
@@ -236,6 +260,7 @@ def test_refusals_before_anything_starts(worker, tmp_path, case):
     args, message = refusal_cases(tmp_path, media)[case]
     run = many(worker, tmp_path / "out", *args)
     assert (run.returncode, run.stdout, run.stderr) == (2, "", f"transcribe-many: {message}\n")
+    assert not (tmp_path / "out").exists()
 
 
 def wait_for(path, process):
@@ -356,3 +381,87 @@ def test_progress_as_json_lines(worker, tmp_path):
     seconds = sum((media / f).stat().st_size - 44 for f in ("speech-180s.wav", "hello-world.wav"))
     assert lines[-1]["audio_total"] == pytest.approx(seconds / 32000, abs=0.02)
     assert lines[-1]["files_done"] <= 2 and lines[-1]["speed"] > 0
+
+
+def test_special_files_marked_lists_backslashes_and_times_before_1970(worker, tmp_path):
+    if worker.windows:
+        pytest.skip("named pipes, backslashes in names and times before 1970 are POSIX's")
+    os.mkfifo(tmp_path / "fifo.wav")
+    odd = shutil.copy(worker.test_data / "media/hello-world.wav", tmp_path / "a\\b.wav")
+    os.utime(odd, ns=(0, -500_000_000))
+    (tmp_path / "in.list").write_bytes(f"\ufeff{tmp_path}/fifo.wav\n{odd}\n".encode())
+    run = many(worker, tmp_path / "out", tmp_path / "in.list", options=("--formats", "jsonl"))
+    assert run.returncode == 1
+    assert f"  failed: {tmp_path}/fifo.wav: error: not a regular file\n" in run.stdout
+    assert (tmp_path / "out/a\\b.source").read_text().endswith("\nmodified -0.500000000\n")
+
+
+def test_closed_or_full_standard_streams(worker, tmp_path):
+    if worker.windows:
+        pytest.skip("closed descriptors and /dev/full are POSIX's")
+    media, out = worker.test_data.absolute() / "media", tmp_path / "out"
+    run = many(worker, out, media / "speech-45s.wav", media / "speech-180s.wav",
+               model="tone-heavy", options=("--progress", "json"), preexec_fn=lambda: os.close(2))
+    assert run.returncode == 0 and "2 transcribed" in run.stdout
+    assert not [p.name for p in out.iterdir() if b"files_done" in p.read_bytes()]
+    with open("/dev/full", "wb") as full:
+        process = start(worker, ["--model", worker.test_data / "models/tone", "--ffmpeg",
+                                 worker.ffmpeg, "--out", out, media / "hello-world.wav"],
+                        stdout=full)
+        process.communicate(timeout=600)
+    assert process.returncode == 1
+
+
+def test_signals_ignored_from_the_start_stay_ignored(worker, tmp_path):
+    if worker.windows:
+        pytest.skip("POSIX signals")
+    media, out = worker.test_data.absolute() / "media", tmp_path / "out"
+    stops = (signal.SIGHUP, signal.SIGINT, signal.SIGTERM)
+    process = start(worker, ["--model", worker.test_data / "models/tone-heavy", "--ffmpeg",
+                             worker.ffmpeg, "--out", out, media / "hello-world.wav",
+                             media / "speech-45s.wav"],
+                    preexec_fn=lambda: [signal.signal(s, signal.SIG_IGN) for s in stops])
+    wait_for(out / "hello-world.source", process)
+    for stop in stops:
+        os.kill(process.pid, stop)
+    summary = process.communicate(timeout=600)[0].decode()
+    assert process.returncode == 0 and "2 transcribed" in summary, summary
+
+
+def test_a_stop_ends_the_run_while_standard_error_is_blocked(worker, tmp_path):
+    if worker.windows:
+        pytest.skip("POSIX signals")
+    media, out = worker.test_data.absolute() / "media", tmp_path / "out"
+    read_end, write_end = os.pipe()
+    fcntl.fcntl(write_end, 1031, 4096)  # F_SETPIPE_SZ: a small pipe, filled before the start
+    os.set_blocking(write_end, False)
+    try:
+        while os.write(write_end, b"x" * 64):
+            pass
+    except BlockingIOError:
+        pass
+    os.set_blocking(write_end, True)
+    process = start(worker, ["--model", worker.test_data / "models/tone-heavy", "--ffmpeg",
+                             worker.ffmpeg, "--out", out, "--progress", "json",
+                             media / "hello-world.wav", media / "speech-180s.wav"],
+                    stderr=write_end)
+    wait_for(out / "hello-world.source", process)
+    os.kill(process.pid, signal.SIGTERM)
+    summary = process.communicate(timeout=30)[0].decode()
+    os.close(read_end)
+    os.close(write_end)
+    assert process.returncode == 1
+    assert summary.endswith(f"  not finished: {media}/speech-180s.wav\n"), summary
+
+
+def test_a_stop_while_the_inputs_are_read_is_told(worker, tmp_path):
+    if worker.windows:
+        pytest.skip("POSIX signals and named pipes")
+    os.mkfifo(tmp_path / "wait.list")
+    process = start(worker, ["--model", worker.test_data / "models/tone", "--ffmpeg",
+                             worker.ffmpeg, "--out", tmp_path / "out", tmp_path / "wait.list"])
+    with open(tmp_path / "wait.list", "w"):  # opened once the program opens the list
+        os.kill(process.pid, signal.SIGTERM)
+        said = process.communicate(timeout=30)[0].decode()
+    assert (process.returncode, said) == (
+        1, "transcribe-many: stopped before any file started; nothing transcribed\n")
