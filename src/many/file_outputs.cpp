@@ -170,20 +170,26 @@ void FileOutputs::remove_temporaries() {
 
 void FileOutputs::report_failure(std::string reason, Outcomes& outcomes, std::uint64_t index) {
   remove_temporaries();
-  Result<std::unique_lock<std::mutex>> held = work_.claim();
-  if (!held) return;  // stopped: the file is not finished
-  const std::string temporary = work_.path_of(file_name(file_.name, "error"));
-  Result<FileWriter> file = FileWriter::create(temporary);
-  Status written = file ? file->write(reason) : fail(std::move(file.error()));
-  if (written) written = file->flush_to_disk();
-  if (written) written = file->close();
-  if (written) written = move_file(temporary, output_path(settings_.out, file_.name, "error"));
-  if (!written) {
-    remove_file(temporary);
-    write_stderr("transcribe-many: " + cannot_write("error", written.error()) + "\n");
+  // Said on standard error once the lock is released: a stop, which takes it, must not wait
+  // for a reader of standard error.
+  std::string said;
+  {
+    Result<std::unique_lock<std::mutex>> held = work_.claim();
+    if (!held) return;  // stopped: the file is not finished
+    const std::string temporary = work_.path_of(file_name(file_.name, "error"));
+    Result<FileWriter> file = FileWriter::create(temporary);
+    Status written = file ? file->write(reason) : fail(std::move(file.error()));
+    if (written) written = file->flush_to_disk();
+    if (written) written = file->close();
+    if (written) written = move_file(temporary, output_path(settings_.out, file_.name, "error"));
+    if (!written) {
+      remove_file(temporary);
+      said = "transcribe-many: " + cannot_write("error", written.error()) + "\n";
+    }
+    said += "transcribe-many: failed: " + file_.path + ": " + reason;
+    outcomes.failed(index, std::move(reason));
   }
-  write_stderr("transcribe-many: failed: " + file_.path + ": " + reason);
-  outcomes.failed(index, std::move(reason));
+  write_stderr(said);
 }
 
 void FileOutputs::finish(Status audio, Outcomes& outcomes, std::uint64_t index) {
