@@ -1,21 +1,24 @@
 #!/usr/bin/python3
 """transcribe-many against the worker run once per file, one run each (Linux build).
 
-  /usr/bin/python3 bench/many_files_bench.py clips [--clips 200] [--big-clips 20]
+  /usr/bin/python3 bench/many_files_bench.py clips [--clips 200] [--round 50]
+  /usr/bin/python3 bench/many_files_bench.py big [--big-clips 20]
   /usr/bin/python3 bench/many_files_bench.py long [--files 10] [--minutes 10]
   /usr/bin/python3 bench/many_files_bench.py memory [--files 10000]
 
 clips: tone-encoded clips of 10 s (one piece each) with the tone-heavy model: the speech
 library's recognition alone (ctypes, the model loaded before the clock starts, as many threads
 as transcribe-many decodes on), transcribe-many, and the worker once per file, one at a time
-and two side by side; then the same for a model whose encoder carries 600 MB of weights (what a
-real 0.6 B-parameter int8 export weighs), which only its load reads.
+and two side by side, taking turns over rounds of the clips.
+big: transcribe-many and the worker once per file with a model whose encoder carries 600 MiB of
+weights (what a real 0.6 B-parameter int8 export weighs), which only its load reads.
 long: files of several minutes, transcribe-many against the worker once per file.
 memory: many short files (hard links of one clip); transcribe-many's peak resident memory, open
 descriptors and threads once 100 files are done and once all are, from its --progress json
 lines.
 
-Outputs go to BUILD/many-bench (--build, default build/linux); the test data come from tools/make_test_data.py.
+Outputs go to BUILD/many-bench (--build, default build/linux); the test data come from
+tools/make_test_data.py.
 """
 import argparse
 import concurrent.futures
@@ -131,13 +134,19 @@ def clips_bench(options):
     heavy = BUILD / "test-data/models/tone-heavy"
     clips = make_clips(WORK / "clips", options.clips, 10.0)
     threads = options.threads
-    print(f"{len(clips)} clips of 10 s, tone-heavy, {os.cpu_count()} processors\n")
+    # The runs take turns over rounds of the clips, so that a machine busy with other work
+    # slows each of them alike; transcribe-many loads the model once a round.
+    rounds = [clips[i:i + options.round] for i in range(0, len(clips), options.round)]
+    alone = whole = one = two = 0.0
+    for group in rounds:
+        alone += recognition_alone(heavy, group, threads)
+        whole += many(heavy, group, WORK / "out-many")
+        one += per_file_workers(heavy, group, 1)
+        two += per_file_workers(heavy, group, 2)
+    print(f"{len(clips)} clips of 10 s, tone-heavy, {os.cpu_count()} processors, in "
+          f"{len(rounds)} rounds\n")
     print("| run | time | files a second | transcribe-many's throughput / this |")
     print("| --- | --- | --- | --- |")
-    alone = recognition_alone(heavy, clips, threads)
-    whole = many(heavy, clips, WORK / "out-many")
-    one = per_file_workers(heavy, clips, 1)
-    two = per_file_workers(heavy, clips, 2)
     row(f"recognition alone ({threads} threads)", alone, len(clips))
     row("transcribe-many", whole, len(clips))
     row("worker per file, one at a time", one, len(clips), whole)
@@ -145,8 +154,11 @@ def clips_bench(options):
     print(f"\ntranscribe-many / recognition alone: {whole / alone:.3f}; throughput against the "
           f"worker one at a time {one / whole:.2f}, two side by side {two / whole:.2f}")
 
+
+def big_model_bench(options):
+    heavy = BUILD / "test-data/models/tone-heavy"
+    few = make_clips(WORK / "clips", options.big_clips, 10.0)
     big = make_big_model(heavy, WORK / "model-600mb")
-    few = clips[:options.big_clips]
     print(f"\n{len(few)} clips, the tone-heavy model with 600 MiB of weights\n")
     print("| run | time | files a second | transcribe-many's throughput / this |")
     print("| --- | --- | --- | --- |")
@@ -217,9 +229,10 @@ def memory_bench(options):
 def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("bench", choices=["clips", "long", "memory"])
+    parser.add_argument("bench", choices=["clips", "big", "long", "memory"])
     parser.add_argument("--clips", type=int, default=200)
     parser.add_argument("--big-clips", type=int, default=20)
+    parser.add_argument("--round", type=int, default=50, help="clips a round")
     parser.add_argument("--threads", type=int, default=2,
                         help="decode threads of the library-alone run (transcribe-many's here)")
     parser.add_argument("--files", type=int, default=None)
@@ -233,6 +246,8 @@ def main():
                     str(BUILD / "test-data")], check=True)
     if options.bench == "clips":
         clips_bench(options)
+    elif options.bench == "big":
+        big_model_bench(options)
     elif options.bench == "long":
         options.files = options.files or 10
         long_bench(options)

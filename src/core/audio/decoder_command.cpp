@@ -35,6 +35,19 @@ std::vector<std::string> range_arguments(double start, std::optional<double> end
   return range;
 }
 
+// What every ffmpeg run over a media file starts with: the whitelists, no standard input, no
+// banner.
+std::vector<std::string> locked_down_arguments() {
+  return {"-format_whitelist",
+          std::string(FORMAT_WHITELIST),
+          "-codec_whitelist",
+          std::string(CODEC_WHITELIST),
+          "-protocol_whitelist",
+          "file",
+          "-nostdin",
+          "-hide_banner"};
+}
+
 }  // namespace
 
 std::string format_seconds(double seconds) {
@@ -48,18 +61,8 @@ std::string format_seconds(double seconds) {
 
 std::vector<std::string> decoder_arguments(std::string_view audio, double start,
                                            std::optional<double> end) {
-  std::vector<std::string> arguments = {
-      "-format_whitelist",
-      std::string(FORMAT_WHITELIST),
-      "-codec_whitelist",
-      std::string(CODEC_WHITELIST),
-      "-protocol_whitelist",
-      "file",
-      "-nostdin",
-      "-hide_banner",
-      "-loglevel",
-      "error",
-  };
+  std::vector<std::string> arguments = locked_down_arguments();
+  arguments.insert(arguments.end(), {"-loglevel", "error"});
   const std::vector<std::string> range = range_arguments(start, end);
   arguments.insert(arguments.end(), range.begin(), range.end());
   arguments.insert(arguments.end(), {"-i", std::string(audio), "-vn", "-ac", "1", "-ar",
@@ -76,16 +79,8 @@ ToolCommand decoder_command(std::string_view ffmpeg, std::string_view audio, dou
 
 ToolCommand duration_probe_command(std::string_view ffmpeg, std::string_view audio) {
   ToolCommand command = tool_command(ffmpeg);
-  command.arguments = {"-format_whitelist",
-                       std::string(FORMAT_WHITELIST),
-                       "-codec_whitelist",
-                       std::string(CODEC_WHITELIST),
-                       "-protocol_whitelist",
-                       "file",
-                       "-nostdin",
-                       "-hide_banner",
-                       "-i",
-                       std::string(audio)};
+  command.arguments = locked_down_arguments();
+  command.arguments.insert(command.arguments.end(), {"-i", std::string(audio)});
   return command;
 }
 
