@@ -30,11 +30,11 @@ TEST(IsComplete, TakesNoPendingRecordAndNoSubtitlesLineOnlyWhenNoneIsAsked) {
   fs::create_directories(out);
   const std::string source = "media /m/talk.wav\nmodel /m\nsize 1\nmodified 2.000000000\n";
   const std::string with_subtitles = source + subtitles_line(subtitles::CueLimits{});
-  std::ofstream(out / "talk.jsonl") << "";
-  std::ofstream(out / "talk.source") << pending_record(source);
+  std::ofstream(out / "talk.jsonl", std::ios::binary) << "";
+  std::ofstream(out / "talk.source", std::ios::binary) << pending_record(source);
   EXPECT_FALSE(is_complete(path_utf8(out), "talk", source, {"jsonl"}));
   EXPECT_EQ(recorded_media(path_utf8(out), "talk"), "/m/talk.wav");
-  std::ofstream(out / "talk.source") << with_subtitles;
+  std::ofstream(out / "talk.source", std::ios::binary) << with_subtitles;
   EXPECT_TRUE(is_complete(path_utf8(out), "talk", source, {"jsonl"}));
   EXPECT_FALSE(is_complete(path_utf8(out), "talk",
                            source + subtitles_line(*subtitles::style_named("bbc")), {"jsonl"}));
