@@ -12,7 +12,8 @@ as transcribe-many decodes on), transcribe-many, and the worker once per file, o
 and two side by side, taking turns over rounds of the clips.
 big: transcribe-many and the worker once per file with a model whose encoder carries 600 MiB of
 weights (what a real 0.6 B-parameter int8 export weighs), which only its load reads.
-long: files of several minutes, transcribe-many against the worker once per file.
+long: files of several minutes, transcribe-many against the worker once per file, in time and in
+processor time (the worker decodes on one thread where transcribe-many has several).
 memory: many short files (hard links of one clip); transcribe-many's peak resident memory, open
 descriptors and threads once 100 files are done and once all are, from its --progress json
 lines.
@@ -24,6 +25,7 @@ import argparse
 import concurrent.futures
 import json
 import os
+import resource
 import shutil
 import subprocess
 import sys
@@ -172,13 +174,27 @@ def big_model_bench(options):
           f"3 s of silence (mostly the load): {load:.2f} s")
 
 
+def processor_seconds(run):
+    """What `run` returns, and the processor time (user and system) of the processes it ran and
+    of theirs (ffmpeg)."""
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    result = run()
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return result, (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+
+
 def long_bench(options):
     heavy = BUILD / "test-data/models/tone-heavy"
     files = make_clips(WORK / "long", options.files, options.minutes * 60)
-    whole = many(heavy, files, WORK / "out-long")
-    one = per_file_workers(heavy, files, 1)
-    print(f"{len(files)} files of {options.minutes:g} min, tone-heavy: transcribe-many "
-          f"{whole:.1f} s, the worker once per file {one:.1f} s, ratio {whole / one:.3f}")
+    whole, whole_cpu = processor_seconds(lambda: many(heavy, files, WORK / "out-long"))
+    one, one_cpu = processor_seconds(lambda: per_file_workers(heavy, files, 1))
+    print(f"{len(files)} files of {options.minutes:g} min, tone-heavy\n")
+    print("| run | time | processor time |")
+    print("| --- | --- | --- |")
+    print(f"| transcribe-many | {whole:.1f} s | {whole_cpu:.1f} s |")
+    print(f"| worker once per file | {one:.1f} s | {one_cpu:.1f} s |")
+    print(f"\ntranscribe-many / worker: time {whole / one:.3f}, processor time "
+          f"{whole_cpu / one_cpu:.3f}")
 
 
 def sample(pid):
