@@ -15,8 +15,7 @@ weights (what a real 0.6 B-parameter int8 export weighs), which only its load re
 long: files of several minutes, transcribe-many against the worker once per file, in time and in
 processor time (the worker decodes on one thread where transcribe-many has several).
 memory: many short files (hard links of one clip); transcribe-many's peak resident memory, open
-descriptors and threads once 100 files are done and once all are, from its --progress json
-lines.
+descriptors and threads once 100 and 1,000 files are done and at its last --progress json line.
 
 Outputs go to BUILD/many-bench (--build, default build/linux); the test data come from
 tools/make_test_data.py.
@@ -224,15 +223,22 @@ def memory_bench(options):
                                 "json", str(listing)], stdout=subprocess.DEVNULL,
                                stderr=subprocess.PIPE, text=True)
     marks = {}
+    last = None
     began = time.perf_counter()
     for line in process.stderr:
         if not line.startswith("{"):
             continue
         done = json.loads(line).get("files_done", 0)
-        for mark in (100, 1000, options.files):
+        try:
+            last = (done, sample(process.pid))
+        except (FileNotFoundError, ProcessLookupError):
+            break  # ended between its line and the sample
+        for mark in (100, 1000):
             if done >= mark and mark not in marks:
-                marks[mark] = sample(process.pid)
+                marks[mark] = last[1]
     process.wait()
+    if last:  # the last progress line comes a second or less before the end
+        marks[last[0]] = last[1]
     took = time.perf_counter() - began
     print(f"{options.files} files of 1 s, tone model, jsonl and srt: {took:.0f} s\n")
     print("| files done | peak resident memory | resident now | threads | open descriptors |")
