@@ -38,7 +38,7 @@ inline constexpr const char* USAGE =
     "         [--provider cpu|cuda] [--shard K/N] [--progress json] [--style netflix|bbc]\n"
     "         [--max-line-chars N] [--max-lines N] [--max-cue-seconds S] [--pause-ms M]\n"
     "         [--max-cps C] [--min-cue-seconds S] [--fps F] [--cue-gap-frames N]\n"
-    "         [--close-gap-ms M] FILE_OR_LIST...\n"
+    "         [--close-gap-ms M] [--] FILE_OR_LIST...\n"
     "       transcribe-many --help | --version\n"
     "Transcribes every file with one recognizer into OUT: NAME.jsonl (the worker's records) and\n"
     "the subtitle formats, and NAME.source, what they were made from; a rerun skips the files\n"
@@ -54,6 +54,8 @@ inline constexpr const char* USAGE =
     "                    skipped); or a folder, whose media files are taken by extension (wav mp3\n"
     "                    m4a mp4 aac flac ogg opus oga webm mkv mka mov avi ts flv 3gp, any case;\n"
     "                    not its sub-folders)\n"
+    "  --                every argument after it is a file, list or folder, even one starting\n"
+    "                    with -\n"
     "The subtitle options are transcribe-subtitles' own.\n";
 
 // `arguments` are the process's arguments after the program path, in UTF-8. The error names the
