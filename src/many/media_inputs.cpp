@@ -125,10 +125,8 @@ Result<std::string> normalized_path(std::string_view path) {
 }
 
 std::string output_name(std::string_view path) {
-  const std::string file_name = path_file_name(path);  // only '/' separates on POSIX
-  const std::string_view name = file_name;
-  const std::size_t dot = name.rfind('.');
-  return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
+  const std::string name = path_file_name(path);  // only '/' separates on POSIX
+  return name.substr(0, name.rfind('.'));         // all of it without a dot
 }
 
 Status check_not_special(const std::string& path) {

@@ -33,9 +33,15 @@ std::optional<std::string> read_record(const std::string& path) {
 constexpr std::string_view SUBTITLES = "subtitles ";
 constexpr std::string_view PENDING = "pending\n";
 
-// The record `text` without its subtitles line (never its first).
+// The position of the line break before the record `text`'s subtitles line (never its first
+// line); npos without one.
+std::size_t subtitles_line_break(std::string_view text) {
+  return text.find("\n" + std::string(SUBTITLES));
+}
+
+// The record `text` without its subtitles line.
 std::string without_subtitles(std::string text) {
-  std::size_t start = text.find("\n" + std::string(SUBTITLES));
+  std::size_t start = subtitles_line_break(text);
   if (start == std::string::npos) return text;
   ++start;
   const std::size_t end = text.find('\n', start);
@@ -117,7 +123,7 @@ bool is_complete(std::string_view out, std::string_view name, const std::string&
                  const std::vector<std::string>& formats) {
   std::optional<std::string> recorded = recorded_source(out, name);
   if (!recorded) return false;
-  if (source.find("\n" + std::string(SUBTITLES)) == std::string::npos) {
+  if (subtitles_line_break(source) == std::string::npos) {
     recorded = without_subtitles(std::move(*recorded));
   }
   if (recorded != source) return false;
